@@ -1,0 +1,23 @@
+# Thin front door: installs what is missing, then drives the CMake presets.
+.PHONY: deps test build run asan format clean
+
+deps:
+	bash scripts/install-deps
+
+build: deps
+	cmake --preset ci
+	cmake --build --preset ci
+
+test: build
+	ctest --preset ci
+
+asan: deps
+	cmake --preset asan
+	cmake --build --preset asan
+	ctest --preset asan
+
+format:
+	git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+clean:
+	rm -rf build

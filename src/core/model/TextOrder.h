@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QStringView>
+
+namespace halvora {
+
+// Plain text order: by Unicode scalar values, no locale, no case folding.
+// QString::operator< compares UTF-16 code units, which puts U+E000..U+FFFF after
+// characters beyond U+FFFF; these functions do not.
+int compareScalarValues(QStringView a, QStringView b);
+inline bool scalarValueLess(QStringView a, QStringView b)
+{
+    return compareScalarValues(a, b) < 0;
+}
+
+} // namespace halvora
