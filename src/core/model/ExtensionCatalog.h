@@ -25,6 +25,11 @@ template <> struct EnumTraits<ExtensionCategory> {
 QString title(ExtensionCategory category);
 QString iconSystemName(ExtensionCategory category);
 
+inline size_t qHash(ExtensionCategory category, size_t seed = 0) noexcept
+{
+    return ::qHash(static_cast<int>(category), seed);
+}
+
 // One category of the by-extension sidebar.
 class GroupedFileAssociations {
 public:

@@ -200,6 +200,9 @@ private:
 // always with a fractional part: 3.5 -> "3.5", 3 -> "3.0".
 QString shortestDecimalWithFraction(double value);
 
+// A fresh identity for a new change record: a random UUID, upper-case, 36 characters.
+QString newRecordIdentifier();
+
 // --- Bulk plans -----------------------------------------------------------------------
 
 enum class BulkAssociationRowStatus { ready, skipped, blocked };
@@ -280,6 +283,16 @@ private:
 size_t qHash(const AssociatedApp &app, size_t seed = 0);
 size_t qHash(const FileAssociation &association, size_t seed = 0);
 size_t qHash(const RegisteredContentType &type, size_t seed = 0);
+
+// Qt 6.4 has no qHash for scoped enumerations; these let them key a QHash or QSet.
+inline size_t qHash(AssociationVerificationStatus status, size_t seed = 0) noexcept
+{
+    return ::qHash(static_cast<int>(status), seed);
+}
+inline size_t qHash(BulkAssociationRowStatus status, size_t seed = 0) noexcept
+{
+    return ::qHash(static_cast<int>(status), seed);
+}
 
 } // namespace halvora
 
