@@ -1,0 +1,155 @@
+#include "ModelTestSupport.h"
+
+#include "core/model/ModelJson.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+
+namespace halvora {
+namespace {
+
+using test::app;
+
+QJsonObject parse(const char *json)
+{
+    return QJsonDocument::fromJson(QByteArray(json)).object();
+}
+
+// Expects reading to fail with this problem at this key of this record.
+template <typename T>
+void expectFailure(const QJsonValue &json, JsonDecodingError::Problem problem, const QString &recordType,
+                   const QString &key)
+{
+    try {
+        fromJson<T>(json);
+        ADD_FAILURE() << "read succeeded: " << QJsonDocument(json.toObject()).toJson().toStdString();
+    } catch (const JsonDecodingError &error) {
+        EXPECT_EQ(error.problem(), problem) << error.localizedDescription().toStdString();
+        EXPECT_EQ(error.recordType(), recordType);
+        EXPECT_EQ(error.key(), key);
+        EXPECT_TRUE(error.localizedDescription().contains(key)) << error.localizedDescription().toStdString();
+    }
+}
+
+const char *validRecord = R"({"id": "A1", "fileExtension": "md", "contentTypeIdentifier": "text/markdown",
+    "replacementApp": {"name": "New", "bundleIdentifier": "new.desktop", "url": "file:///a/new.desktop"},
+    "changedAt": 726000000.123456, "verificationStatus": "verified", "somethingNew": [1, 2]})";
+
+TEST(ModelJson, RecordsRoundTripAndOmitAbsentKeys)
+{
+    const AssociatedApp spaced = app(u"메모 App"_qs, u"memo.desktop"_qs, u"/opt/내 앱/memo app.desktop"_qs);
+    const AssociatedApp plain = app(u"New"_qs, u"new.desktop"_qs, u"/a/new.desktop"_qs);
+    // A time with sub-millisecond digits must come back bit for bit.
+    const AssociationChangeRecord fromNothing(u"A1"_qs, u"md"_qs, u"text/markdown"_qs, std::nullopt, spaced,
+                                              Timestamp(726000000.1234567),
+                                              AssociationVerificationStatus::verified, std::nullopt);
+    const AssociationChangeRecord failed(u"B2"_qs, u"md"_qs, u"text/markdown"_qs, plain, spaced,
+                                         Timestamp(-0.5), AssociationVerificationStatus::apiFailed,
+                                         u"거부됨"_qs);
+
+    const QJsonObject written = toJson(fromNothing).toObject();
+    EXPECT_FALSE(written.contains(u"previousApp"_qs));
+    EXPECT_FALSE(written.contains(u"verificationMessage"_qs));
+    EXPECT_EQ(written.value(u"changedAt"_qs).toDouble(), 726000000.1234567);
+    EXPECT_EQ(toJson(failed).toObject().value(u"verificationMessage"_qs).toString(), u"거부됨"_qs);
+
+    const QByteArray history = encodeJsonArray<AssociationChangeRecord>({fromNothing, failed});
+    const QList<AssociationChangeRecord> back = decodeJsonArray<AssociationChangeRecord>(history);
+    EXPECT_TRUE(back == (QList<AssociationChangeRecord>{fromNothing, failed}));
+    EXPECT_EQ(encodeJsonArray(back), history);
+
+    const FileAssociation withoutCurrent(u"md"_qs, u"text/markdown"_qs, std::nullopt, {plain, spaced});
+    EXPECT_FALSE(toJson(withoutCurrent).toObject().contains(u"currentApp"_qs));
+    const FileAssociation withCurrent(u"md"_qs, u"text/markdown"_qs, spaced, {spaced});
+    for (const FileAssociation &value : {withoutCurrent, withCurrent})
+        EXPECT_TRUE(decodeJsonObject<FileAssociation>(encodeJsonObject(value)) == value);
+
+    const RegisteredContentType handled(u"md"_qs, u"text/markdown"_qs, u"memo.desktop"_qs);
+    const RegisteredContentType unhandled(u"md"_qs, u"text/markdown"_qs, std::nullopt);
+    EXPECT_FALSE(toJson(unhandled).toObject().contains(u"handlerBundleIdentifier"_qs));
+    EXPECT_TRUE(decodeJsonArray<RegisteredContentType>(encodeJsonArray<RegisteredContentType>(
+                    {handled, unhandled})) == (QList<RegisteredContentType>{handled, unhandled}));
+
+    const RecentAssociationChange legacy(u"md"_qs, u"text/markdown"_qs, plain, spaced, Timestamp(1.5));
+    EXPECT_TRUE(decodeJsonObject<RecentAssociationChange>(encodeJsonObject(legacy)) == legacy);
+    EXPECT_EQ(
+        decodeJsonArray<ExtensionCategory>(encodeJsonArray<ExtensionCategory>({ExtensionCategory::media})),
+        QList<ExtensionCategory>{ExtensionCategory::media});
+}
+
+TEST(ModelJson, ReadingAcceptsNullAndUnknownKeys)
+{
+    QJsonObject json = parse(validRecord);
+    json.insert(u"previousApp"_qs, QJsonValue::Null);
+    json.insert(u"verificationMessage"_qs, QJsonValue::Null);
+    const AssociationChangeRecord record = fromJson<AssociationChangeRecord>(json);
+    EXPECT_FALSE(record.previousApp().has_value());
+    EXPECT_FALSE(record.verificationMessage().has_value());
+    EXPECT_EQ(record.changedAt().secondsSinceReferenceDate(), 726000000.123456);
+    EXPECT_EQ(record.replacementApp().url(), QUrl::fromLocalFile(u"/a/new.desktop"_qs));
+
+    const QJsonObject association = parse(
+        R"({"fileExtension": "md", "contentTypeIdentifier": "t", "currentApp": null, "candidateApps": []})");
+    EXPECT_FALSE(fromJson<FileAssociation>(association).currentApp().has_value());
+}
+
+TEST(ModelJson, EveryKindOfFaultFailsTheWholeRecord)
+{
+    using P = JsonDecodingError::Problem;
+    const QJsonObject valid = parse(validRecord);
+    auto with = [&](const QString &key, const QJsonValue &value) {
+        QJsonObject changed = valid;
+        if (value.isUndefined())
+            changed.remove(key);
+        else
+            changed.insert(key, value);
+        return changed;
+    };
+    auto withApp = [&](const QString &key, const QJsonValue &value) {
+        QJsonObject appJson = valid.value(u"replacementApp"_qs).toObject();
+        appJson.insert(key, value);
+        return with(u"replacementApp"_qs, appJson);
+    };
+    const QString record = u"AssociationChangeRecord"_qs;
+
+    expectFailure<AssociationChangeRecord>(with(u"id"_qs, QJsonValue::Undefined), P::missingKey, record,
+                                           u"id"_qs);
+    expectFailure<AssociationChangeRecord>(with(u"changedAt"_qs, u"2024-01-01T00:00:00Z"_qs), P::wrongType,
+                                           record, u"changedAt"_qs);
+    expectFailure<AssociationChangeRecord>(with(u"changedAt"_qs, QJsonValue::Null), P::wrongType, record,
+                                           u"changedAt"_qs);
+    expectFailure<AssociationChangeRecord>(with(u"verificationStatus"_qs, u"Verified"_qs), P::unknownRawValue,
+                                           record, u"verificationStatus"_qs);
+    expectFailure<AssociationChangeRecord>(with(u"verificationMessage"_qs, 3), P::wrongType, record,
+                                           u"verificationMessage"_qs);
+    expectFailure<AssociationChangeRecord>(with(u"previousApp"_qs, u"x"_qs), P::wrongType,
+                                           u"AssociatedApp"_qs, QString());
+    expectFailure<AssociationChangeRecord>(withApp(u"url"_qs, u""_qs), P::invalidUrl, u"AssociatedApp"_qs,
+                                           u"url"_qs);
+    expectFailure<AssociationChangeRecord>(withApp(u"url"_qs, u"file:///a b"_qs), P::invalidUrl,
+                                           u"AssociatedApp"_qs, u"url"_qs);
+    expectFailure<AssociationChangeRecord>(withApp(u"name"_qs, QJsonValue::Null), P::wrongType,
+                                           u"AssociatedApp"_qs, u"name"_qs);
+    expectFailure<FileAssociation>(parse(R"({"fileExtension": "md", "contentTypeIdentifier": "t",
+        "candidateApps": [{"name": "A", "bundleIdentifier": "a"}]})"),
+                                   P::missingKey, u"AssociatedApp"_qs, u"url"_qs);
+    expectFailure<RecentAssociationChange>(with(u"previousApp"_qs, QJsonValue::Null), P::wrongType,
+                                           u"AssociatedApp"_qs, QString());
+
+    // Documents: one bad element fails the list; text that is not JSON says so in Korean.
+    const QByteArray list = "[" + QJsonDocument(valid).toJson() + "," +
+                            QJsonDocument(with(u"fileExtension"_qs, 7)).toJson() + "]";
+    EXPECT_THROW(decodeJsonArray<AssociationChangeRecord>(list), JsonDecodingError);
+    try {
+        decodeJsonArray<AssociationChangeRecord>("[{\"id\": ");
+        FAIL() << "read succeeded";
+    } catch (const JsonDecodingError &error) {
+        EXPECT_EQ(error.problem(), P::notJson);
+        EXPECT_TRUE(error.localizedDescription().startsWith(u"저장된 데이터를 읽을 수 없습니다"_qs));
+    }
+    EXPECT_THROW(decodeJsonArray<AssociationChangeRecord>("{}"), JsonDecodingError);
+    EXPECT_THROW(decodeJsonObject<AssociationChangeRecord>("[]"), JsonDecodingError);
+}
+
+} // namespace
+} // namespace halvora

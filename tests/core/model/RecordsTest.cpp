@@ -1,0 +1,157 @@
+#include "ModelTestSupport.h"
+
+#include "core/model/ExtensionCatalog.h"
+
+#include <QRegularExpression>
+#include <QSet>
+
+#include <unordered_set>
+
+namespace halvora {
+namespace {
+
+using test::app;
+using test::association;
+
+TEST(ModelAssociatedApp, IdentityIsLooserThanEquality)
+{
+    const AssociatedApp plain(u"Viewer"_qs, u"viewer.desktop"_qs,
+                              QUrl(u"file:///opt/My%20Apps/viewer.desktop"_qs));
+    const AssociatedApp slashed(u"Viewer"_qs, u"viewer.desktop"_qs,
+                                QUrl(u"file:///opt/My%20Apps/viewer.desktop/"_qs));
+    const AssociatedApp renamed(u"뷰어"_qs, u"viewer.desktop"_qs, plain.url());
+    const AssociatedApp elsewhere = app(u"Viewer"_qs, u"viewer.desktop"_qs, u"/usr/share/viewer.desktop"_qs);
+
+    EXPECT_EQ(plain.id(), u"viewer.desktop|/opt/My Apps/viewer.desktop"_qs); // percent-decoded
+    EXPECT_EQ(slashed.id(), plain.id());
+    EXPECT_EQ(renamed.id(), plain.id());
+    EXPECT_NE(elsewhere.id(), plain.id());
+    EXPECT_FALSE(slashed == plain);
+    EXPECT_FALSE(renamed == plain);
+
+    const QList<AssociatedApp> unique = uniquedByAppIdentity({plain, elsewhere, slashed, renamed, elsewhere});
+    ASSERT_EQ(unique.size(), 2);
+    EXPECT_TRUE(unique[0] == plain); // the first of each identity survives as it was
+    EXPECT_TRUE(unique[1] == elsewhere);
+    EXPECT_TRUE(uniquedByAppIdentity({}).isEmpty());
+
+    const PendingAssociationChange here(association(u"md"_qs), plain);
+    const PendingAssociationChange there(association(u"md"_qs), elsewhere);
+    EXPECT_EQ(here.id(), u"md|viewer.desktop|/opt/My Apps/viewer.desktop"_qs);
+    EXPECT_NE(here.id(), there.id());
+}
+
+TEST(ModelRecords, HashesAgreeWithEquality)
+{
+    const AssociatedApp viewer = app(u"Viewer"_qs, u"viewer.desktop"_qs, u"/a/viewer.desktop"_qs);
+    const AssociatedApp editor = app(u"Editor"_qs, u"editor.desktop"_qs, u"/a/editor.desktop"_qs);
+
+    QSet<AssociatedApp> apps{viewer, editor, viewer};
+    EXPECT_EQ(apps.size(), 2);
+    std::unordered_set<AssociatedApp> stdApps{viewer, editor, viewer};
+    EXPECT_EQ(stdApps.size(), 2u);
+
+    // An absent current application must not collide with a present one by accident, and
+    // candidate order matters.
+    const FileAssociation none(u"md"_qs, u"text/markdown"_qs, std::nullopt, {viewer, editor});
+    const FileAssociation some(u"md"_qs, u"text/markdown"_qs, viewer, {viewer, editor});
+    const FileAssociation swapped(u"md"_qs, u"text/markdown"_qs, viewer, {editor, viewer});
+    const QSet<FileAssociation> associations{none, some, swapped, some};
+    EXPECT_EQ(associations.size(), 3);
+    EXPECT_EQ(qHash(some), qHash(FileAssociation(some)));
+
+    const RegisteredContentType bare(u"md"_qs, u"text/markdown"_qs, std::nullopt);
+    const RegisteredContentType handled(u"md"_qs, u"text/markdown"_qs, u""_qs);
+    EXPECT_FALSE(bare == handled);
+    EXPECT_EQ(bare.id(), u"md|text/markdown"_qs);
+    EXPECT_EQ((QSet<RegisteredContentType>{bare, handled, bare}.size()), 2);
+}
+
+TEST(ModelChangeRecords, UpdatingAndTheLegacyForm)
+{
+    const AssociatedApp before = app(u"Old"_qs, u"old.desktop"_qs, u"/a/old.desktop"_qs);
+    const AssociatedApp after = app(u"New"_qs, u"new.desktop"_qs, u"/a/new.desktop"_qs);
+    const AssociationChangeRecord failed(u"ID-1"_qs, u"md"_qs, u"text/markdown"_qs, before, after,
+                                         Timestamp(12.25), AssociationVerificationStatus::verificationFailed,
+                                         u"not confirmed"_qs);
+    const AssociationChangeRecord undone = failed.updating(AssociationVerificationStatus::undoVerified, {});
+    EXPECT_EQ(undone.id(), failed.id());
+    EXPECT_EQ(undone.changedAt(), failed.changedAt());
+    EXPECT_EQ(undone.verificationStatus(), AssociationVerificationStatus::undoVerified);
+    EXPECT_FALSE(undone.verificationMessage().has_value());
+    EXPECT_TRUE(undone.updating(failed.verificationStatus(), failed.verificationMessage()) == failed);
+
+    const RecentAssociationChange whole(u"md"_qs, u"text/markdown"_qs, before, after,
+                                        Timestamp::fromSecondsSince1970(1700000000));
+    const RecentAssociationChange later(u"md"_qs, u"text/markdown"_qs, before, after,
+                                        Timestamp::fromSecondsSince1970(1700000000.5));
+    EXPECT_EQ(whole.id(), u"md|1700000000.0"_qs);
+    EXPECT_EQ(later.id(), u"md|1700000000.5"_qs);
+    const AssociationChangeRecord migrated = whole.toChangeRecord();
+    EXPECT_TRUE(migrated == AssociationChangeRecord(whole.id(), u"md"_qs, u"text/markdown"_qs, before, after,
+                                                    whole.changedAt(),
+                                                    AssociationVerificationStatus::verified, std::nullopt));
+
+    EXPECT_EQ(shortestDecimalWithFraction(3.5), u"3.5"_qs);
+    EXPECT_EQ(shortestDecimalWithFraction(3), u"3.0"_qs);
+    EXPECT_EQ(shortestDecimalWithFraction(0.1), u"0.1"_qs);
+    EXPECT_EQ(shortestDecimalWithFraction(-2), u"-2.0"_qs);
+    EXPECT_EQ(shortestDecimalWithFraction(1e21), u"1000000000000000000000.0"_qs);
+    EXPECT_EQ(shortestDecimalWithFraction(1.5e-7), u"0.00000015"_qs);
+    const double awkward = 1700000000.123456789;
+    EXPECT_EQ(shortestDecimalWithFraction(awkward).toDouble(), awkward);
+
+    const QString fresh = newRecordIdentifier();
+    EXPECT_TRUE(QRegularExpression(u"^[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}$"_qs)
+                    .match(fresh)
+                    .hasMatch())
+        << fresh.toStdString();
+    EXPECT_NE(fresh, newRecordIdentifier());
+}
+
+TEST(ModelEnumerations, RawValuesAreExactAndFailuresAreThree)
+{
+    for (AssociationVerificationStatus status : allCases<AssociationVerificationStatus>())
+        EXPECT_EQ(fromRawValue<AssociationVerificationStatus>(rawValue(status)), status);
+    EXPECT_FALSE(fromRawValue<AssociationVerificationStatus>(u"Verified").has_value());
+    EXPECT_FALSE(fromRawValue<BulkAssociationRowStatus>(u"ready ").has_value());
+    EXPECT_FALSE(fromRawValue<ExtensionCategory>(u"").has_value());
+    EXPECT_EQ(fromRawValue<ExtensionCategory>(u"frequentlyUsed"), ExtensionCategory::frequentlyUsed);
+
+    QStringList failures;
+    for (AssociationVerificationStatus status : allCases<AssociationVerificationStatus>()) {
+        if (isFailure(status))
+            failures.append(rawValue(status));
+    }
+    EXPECT_EQ(failures, (QStringList{u"apiFailed"_qs, u"verificationFailed"_qs, u"undoFailed"_qs}));
+}
+
+TEST(ModelBulkPlans, CountsIdentityAndSummary)
+{
+    const AssociatedApp target = app(u"Editor"_qs, u"editor.desktop"_qs, u"/a/editor.desktop"_qs);
+    auto row = [&](const QString &extension, BulkAssociationRowStatus status) {
+        return BulkAssociationChangeRow(association(extension), target, status, std::nullopt);
+    };
+    using S = BulkAssociationRowStatus;
+    const BulkAssociationChangePlan plan(target, {row(u"md"_qs, S::ready), row(u"txt"_qs, S::skipped),
+                                                  row(u"md"_qs, S::blocked), row(u"csv"_qs, S::ready)});
+    EXPECT_EQ(test::extensionsOf({plan.readyRows()[0].association(), plan.readyRows()[1].association()}),
+              (QStringList{u"md"_qs, u"csv"_qs}));
+    EXPECT_EQ(plan.readyRows().size(), 2);
+    EXPECT_EQ(plan.readyCount(), 2);
+    EXPECT_EQ(plan.skippedCount(), 1);
+    EXPECT_EQ(plan.blockedCount(), 1);
+    EXPECT_EQ(plan.id(), u"editor.desktop|/a/editor.desktop|md,txt,md,csv"_qs);
+
+    const BulkAssociationChangePlan empty(target, {});
+    EXPECT_EQ(empty.id(), u"editor.desktop|/a/editor.desktop|"_qs);
+    EXPECT_EQ(empty.readyCount() + empty.skippedCount() + empty.blockedCount(), 0);
+
+    EXPECT_EQ(BulkAssociationApplySummary(3, 0, 1, 2).message(),
+              u"검증 완료 3개, 실패 0개, 건너뜀 1개, 확인 필요 2개"_qs);
+    EXPECT_EQ(BulkAssociationApplySummary(12345, -1, 0, 0).message(),
+              u"검증 완료 12345개, 실패 -1개, 건너뜀 0개, 확인 필요 0개"_qs);
+}
+
+} // namespace
+} // namespace halvora
