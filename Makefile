@@ -1,5 +1,5 @@
 # Thin front door: installs what is missing, then drives the CMake presets.
-.PHONY: deps test build run asan format clean
+.PHONY: deps test build run asan fuzz format clean
 
 deps:
 	bash scripts/install-deps
@@ -21,3 +21,8 @@ format:
 
 clean:
 	rm -rf build
+
+fuzz: deps
+	cmake --preset fuzz
+	cmake --build --preset fuzz
+	bash scripts/run-fuzz
