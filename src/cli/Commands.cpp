@@ -1,0 +1,473 @@
+#include "cli/Commands.h"
+
+#include "cli/AssociationProfile.h"
+#include "cli/BlockingTask.h"
+#include "cli/CliError.h"
+#include "cli/CommandLine.h"
+#include "cli/HelpText.h"
+#include "cli/ObservedManager.h"
+#include "cli/Presentation.h"
+#include "cli/TextTable.h"
+#include "core/model/FileAssociationError.h"
+#include "core/model/ModelJson.h"
+#include "core/state/HalvoraState.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QMap>
+
+namespace halvora::cli {
+
+namespace {
+
+using Operation = ObservedManager::Operation;
+
+const QString notChanged = QStringLiteral("변경하지 않았습니다.");
+
+// A failure the state swallowed, rethrown with the exit code of its kind and a sentence
+// that says which step failed.
+[[noreturn]] void raise(const ObservedManager::Failure &failure)
+{
+    const QString description = localizedDescription(failure.error);
+    const ExitCode code = exitCodeFor(failure.error);
+    switch (failure.operation) {
+    case Operation::loadAll:
+        throw CliError(code, QStringLiteral("확장자 목록을 불러올 수 없습니다: ") + description);
+    case Operation::history:
+        throw CliError(code, QStringLiteral("변경 이력을 읽을 수 없습니다: ") + description);
+    case Operation::apply:
+        throw CliError(code,
+                       QStringLiteral("기본 앱은 바뀌었을 수 있지만 변경 기록을 저장하지 못했습니다: ") +
+                           description);
+    case Operation::undo:
+    case Operation::loadOne:
+        throw CliError(code, description);
+    }
+    throw CliError(code, description);
+}
+
+void raiseFirst(const ObservedManager &manager, std::initializer_list<Operation> operations)
+{
+    if (const auto failure = manager.firstFailure(operations))
+        raise(*failure);
+}
+
+// One state over the observed service, as the window holds it.
+struct Session {
+    std::shared_ptr<ObservedManager> manager;
+    HalvoraState state;
+
+    Session(const CliContext &context, bool loadsList)
+        : manager(std::make_shared<ObservedManager>(context.service, loadsList)),
+          state(manager, context.catalog)
+    {}
+
+    // Loads the state; the history must be readable, so that no change is made that
+    // could not be recorded afterwards.
+    void load(std::initializer_list<Operation> mustSucceed)
+    {
+        runToEnd(state.load());
+        raiseFirst(*manager, mustSucceed);
+    }
+
+    // Loads one typed extension as the add-extension sheet does; throws its failure.
+    FileAssociation addExtension(const QString &text)
+    {
+        const qsizetype failuresBefore = manager->failures().size();
+        runToEnd(state.addExtension(text));
+        if (manager->failures().size() > failuresBefore)
+            raise(manager->failures().at(failuresBefore));
+        return *state.selectedAssociation();
+    }
+};
+
+class Runner {
+public:
+    Runner(const ParsedCommand &command, CliContext &context) : command_(command), context_(context) {}
+
+    ExitCode run()
+    {
+        const QString &name = command_.command;
+        if (name == u"list")
+            return list();
+        if (name == u"show")
+            return show();
+        if (name == u"set")
+            return set();
+        if (name == u"bulk")
+            return bulk();
+        if (name == u"history")
+            return history();
+        if (name == u"undo")
+            return undo();
+        if (name == u"export")
+            return exportProfile();
+        if (name == u"import")
+            return importProfile();
+        throw CliError::usage(QStringLiteral("알 수 없는 명령입니다: ") + name);
+    }
+
+private:
+    bool json() const { return command_.has(QStringLiteral("--json")); }
+    bool colour() const { return !json() && context_.console.outputUsesColour(); }
+    void out(const QString &text) { context_.console.writeOut(text); }
+    void message(const QString &text) { context_.console.message(text); }
+
+    ExitCode list()
+    {
+        AssociationFilter filter = AssociationFilter::all;
+        if (const auto raw = command_.value(QStringLiteral("--filter"))) {
+            const auto parsed = fromRawValue<AssociationFilter>(*raw);
+            if (!parsed) {
+                QStringList names;
+                for (AssociationFilter value : allCases<AssociationFilter>())
+                    names.append(rawValue(value));
+                throw CliError::usage(QStringLiteral("알 수 없는 필터입니다: ") + *raw +
+                                      QStringLiteral(" (") + names.join(QStringLiteral(", ")) + u')');
+            }
+            filter = *parsed;
+        }
+        Session session(context_, true);
+        session.load({Operation::loadAll, Operation::history});
+        session.state.setSearchText(command_.value(QStringLiteral("--search")).value_or(QString()));
+        session.state.setAssociationFilter(filter);
+        const QList<FileAssociation> visible = session.state.visibleAssociations();
+
+        if (json()) {
+            QJsonArray array;
+            for (const FileAssociation &association : visible)
+                array.append(toJson(association));
+            out(jsonText(array));
+        } else if (visible.isEmpty()) {
+            message(QStringLiteral("조건에 맞는 확장자가 없습니다."));
+        } else {
+            out(associationTable(visible, colour()));
+        }
+        return ExitCode::success;
+    }
+
+    ExitCode show()
+    {
+        Session session(context_, false);
+        const FileAssociation association = session.addExtension(command_.arguments.at(0));
+        out(json() ? jsonText(toJson(association)) : associationDetail(association, colour()));
+        return ExitCode::success;
+    }
+
+    ExitCode set()
+    {
+        Session session(context_, false);
+        session.load({Operation::history});
+        const FileAssociation association = session.addExtension(command_.arguments.at(0));
+        const AssociatedApp app = resolveApplication(context_.applications, command_.arguments.at(1)).app;
+
+        // Setting the current application again would only add a record of nothing.
+        if (association.currentApp() &&
+            association.currentApp()->bundleIdentifier() == app.bundleIdentifier()) {
+            message(QStringLiteral("이미 현재 기본 앱입니다."));
+            if (json())
+                out(QStringLiteral("null\n"));
+            return ExitCode::success;
+        }
+        if (!confirm(context_.console, changeConfirmationText(association, app), command_.has("--yes"))) {
+            message(notChanged);
+            return ExitCode::notApplied;
+        }
+        runToEnd(session.state.confirmPendingChange(PendingAssociationChange(association, app)));
+        raiseFirst(*session.manager, {Operation::apply});
+        return reportRecord(session, *session.manager->lastChangeRecord());
+    }
+
+    // Prints a change or undo record and ends with its outcome.
+    ExitCode reportRecord(Session &session, const AssociationChangeRecord &record)
+    {
+        out(json() ? jsonText(toJson(record)) : changeRecordText(record, colour()));
+        raiseFirst(*session.manager, {Operation::history});
+        if (isFailure(record.verificationStatus())) {
+            context_.console.error(outcomeText(record));
+            return ExitCode::notApplied;
+        }
+        return ExitCode::success;
+    }
+
+    ExitCode bulk()
+    {
+        Session session(context_, false);
+        session.load({Operation::history});
+        const ResolvedApplication target =
+            resolveApplication(context_.applications, command_.arguments.at(0));
+        session.state.setBulkSelectionEnabled(true);
+        for (const QString &text : command_.arguments.mid(1)) {
+            const FileAssociation association = session.addExtension(text);
+            // Toggling twice would drop an extension named twice.
+            if (!session.state.isSelectedForBulk(association.fileExtension()))
+                session.state.toggleBulkSelection(association);
+        }
+        const BulkAssociationChangePlan plan = session.state.makeBulkPlan(target.app, target.pickedFromDisk);
+
+        QJsonObject document = planJson(plan);
+        if (!json())
+            out(planTable(plan, colour()));
+        auto finish = [&](ExitCode code) {
+            if (json())
+                out(jsonText(document));
+            return code;
+        };
+        if (command_.has("--dry-run"))
+            return finish(ExitCode::success);
+        if (plan.readyCount() > 0 && !confirm(context_.console,
+                                              QStringLiteral("%1개 확장자의 기본 앱을 %2(으)로 변경합니다.")
+                                                  .arg(plan.readyCount())
+                                                  .arg(plan.targetApp().name()),
+                                              command_.has("--yes"))) {
+            message(notChanged);
+            return finish(ExitCode::notApplied);
+        }
+        runToEnd(session.state.confirmBulkPlan(plan));
+        const BulkAssociationApplySummary summary = *session.state.bulkApplySummary();
+        document.insert(QStringLiteral("summary"), summaryJson(summary));
+        if (!json())
+            out(summary.message() + u'\n');
+        finish(ExitCode::success);
+        raiseFirst(*session.manager, {Operation::apply, Operation::history});
+        return summary.failedCount() > 0 || summary.blockedCount() > 0 ? ExitCode::notApplied
+                                                                       : ExitCode::success;
+    }
+
+    ExitCode history()
+    {
+        Session session(context_, false);
+        session.load({Operation::history});
+        const QList<AssociationChangeRecord> &records = session.state.changeHistory();
+        if (json()) {
+            QJsonArray array;
+            for (const AssociationChangeRecord &record : records)
+                array.append(toJson(record));
+            out(jsonText(array));
+        } else if (records.isEmpty()) {
+            message(QStringLiteral("변경 이력 없음"));
+        } else {
+            out(historyTable(records, colour()));
+        }
+        return ExitCode::success;
+    }
+
+    // The record a user names: its whole id, or an unambiguous beginning of it, in any case.
+    static AssociationChangeRecord findRecord(const QList<AssociationChangeRecord> &records,
+                                              const QString &id)
+    {
+        QList<AssociationChangeRecord> matches;
+        for (const AssociationChangeRecord &record : records) {
+            if (record.id() == id)
+                return record;
+            if (record.id().startsWith(id, Qt::CaseInsensitive))
+                matches.append(record);
+        }
+        if (matches.size() == 1 && !id.isEmpty())
+            return matches.first();
+        if (matches.size() > 1)
+            throw CliError::usage(QStringLiteral("여러 변경 기록이 이 ID로 시작합니다: ") + id);
+        throw CliError::usage(QStringLiteral("변경 기록을 찾을 수 없습니다: ") + id);
+    }
+
+    ExitCode undo()
+    {
+        Session session(context_, false);
+        session.load({Operation::history});
+        std::optional<AssociationChangeRecord> record;
+        if (command_.arguments.isEmpty())
+            record = session.state.latestUndoableChange();
+        else
+            record = findRecord(session.state.changeHistory(), command_.arguments.first());
+        if (!record)
+            throw CliError(ExitCode::notApplied, FileAssociationError::noRecentChange().errorDescription());
+
+        runToEnd(session.state.undoChange(*record));
+        raiseFirst(*session.manager, {Operation::undo});
+        return reportRecord(session, *session.manager->lastChangeRecord());
+    }
+
+    ExitCode exportProfile()
+    {
+        Session session(context_, true);
+        // The profile needs only the list; a damaged history does not stop an export.
+        session.load({Operation::loadAll});
+        AssociationProfile profile;
+        for (const FileAssociation &association : session.state.associations()) {
+            const auto &current = association.currentApp();
+            if (current && isValidDesktopFileId(current->bundleIdentifier()))
+                profile.defaults.insert(association.fileExtension(), current->bundleIdentifier());
+        }
+        const QString file = command_.arguments.value(0, QStringLiteral("-"));
+        if (file == u"-") {
+            out(QString::fromUtf8(serializeProfile(profile)));
+        } else {
+            writeProfileFile(file, profile);
+            message(QStringLiteral("확장자 %1개의 기본 앱을 %2에 저장했습니다.")
+                        .arg(profile.defaults.size())
+                        .arg(file));
+        }
+        return ExitCode::success;
+    }
+
+    static AssociationProfile readProfile(const QString &file)
+    {
+        if (file != u"-")
+            return readProfileFile(file);
+        QFile input;
+        if (!input.open(stdin, QIODevice::ReadOnly))
+            throw ProfileError(ProfileError::Problem::unreadable,
+                               QStringLiteral("표준 입력을 읽을 수 없습니다."));
+        const QByteArray bytes = input.read(AssociationProfile::maxFileSize + 1);
+        if (bytes.size() > AssociationProfile::maxFileSize)
+            throw ProfileError(ProfileError::Problem::tooLarge,
+                               QStringLiteral("표준 입력의 프로필이 너무 큽니다."));
+        return parseProfile(bytes);
+    }
+
+    struct UnresolvedEntry {
+        QString fileExtension;
+        QString application;
+        QString title;
+        QString note;
+    };
+
+    ExitCode importProfile()
+    {
+        const QString file = command_.arguments.at(0);
+        const bool dryRun = command_.has("--dry-run");
+        if (file == u"-" && !dryRun && !command_.has("--yes"))
+            throw CliError::usage(
+                QStringLiteral("표준 입력에서 프로필을 읽을 때는 --yes 또는 --dry-run이 필요합니다."));
+        const AssociationProfile profile = readProfile(file);
+
+        Session session(context_, false);
+        session.load({Operation::history});
+
+        // One bulk plan per application, built with the state's rules.
+        QMap<QString, QStringList> extensionsByApp;
+        for (auto entry = profile.defaults.constBegin(); entry != profile.defaults.constEnd(); ++entry)
+            extensionsByApp[entry.value()].append(entry.key());
+        QList<BulkAssociationChangePlan> plans;
+        QList<UnresolvedEntry> unresolved;
+        for (auto entry = extensionsByApp.constBegin(); entry != extensionsByApp.constEnd(); ++entry) {
+            const std::optional<AssociatedApp> app = context_.applications.applicationWithId(entry.key());
+            if (!app) {
+                for (const QString &extension : entry.value())
+                    unresolved.append({extension, entry.key(), QStringLiteral("알 수 없는 앱"),
+                                       QStringLiteral("이 컴퓨터에 설치되지 않은 앱입니다.")});
+                continue;
+            }
+            session.state.setBulkSelectionEnabled(true);
+            for (const QString &extension : entry.value()) {
+                try {
+                    session.state.toggleBulkSelection(session.addExtension(extension));
+                } catch (const CliError &error) {
+                    unresolved.append({extension, entry.key(), title(BulkAssociationRowStatus::blocked),
+                                       error.localizedDescription()});
+                }
+            }
+            const BulkAssociationChangePlan plan = session.state.makeBulkPlan(*app, false);
+            session.state.setBulkSelectionEnabled(false);
+            if (!plan.rows().isEmpty())
+                plans.append(plan);
+        }
+
+        QJsonArray plansJson;
+        QJsonArray unresolvedJson;
+        int ready = 0;
+        for (const BulkAssociationChangePlan &plan : plans) {
+            ready += plan.readyCount();
+            plansJson.append(planJson(plan));
+            if (!json())
+                out(planTable(plan, colour()) + u'\n');
+        }
+        QList<QList<TableCell>> unresolvedRows;
+        for (const UnresolvedEntry &entry : unresolved) {
+            unresolvedJson.append(QJsonObject{{"fileExtension", entry.fileExtension},
+                                              {"application", entry.application},
+                                              {"title", entry.title},
+                                              {"note", entry.note}});
+            unresolvedRows.append({{u'.' + entry.fileExtension},
+                                   {entry.application},
+                                   {entry.title, CellColour::yellow},
+                                   {entry.note}});
+        }
+        if (!json() && !unresolved.isEmpty()) {
+            out(QStringLiteral("적용할 수 없는 항목:\n") +
+                renderTable({{QStringLiteral("확장자")},
+                             {QStringLiteral("앱")},
+                             {QStringLiteral("상태")},
+                             {QStringLiteral("비고")}},
+                            unresolvedRows, colour()) +
+                u'\n');
+        }
+        QJsonObject document{{"plans", plansJson}, {"unresolved", unresolvedJson}};
+        auto finish = [&](ExitCode code) {
+            if (json())
+                out(jsonText(document));
+            return code;
+        };
+        const ExitCode incomplete = unresolved.isEmpty() ? ExitCode::success : ExitCode::notApplied;
+        if (dryRun)
+            return finish(ExitCode::success);
+        if (ready > 0 && !confirm(context_.console,
+                                  QStringLiteral("프로필대로 확장자 %1개의 기본 앱을 변경합니다.").arg(ready),
+                                  command_.has("--yes"))) {
+            message(notChanged);
+            return finish(ExitCode::notApplied);
+        }
+        int verified = 0;
+        int failed = 0;
+        int skipped = 0;
+        int blocked = 0;
+        for (const BulkAssociationChangePlan &plan : plans) {
+            runToEnd(session.state.confirmBulkPlan(plan));
+            const BulkAssociationApplySummary summary = *session.state.bulkApplySummary();
+            verified += summary.verifiedCount();
+            failed += summary.failedCount();
+            skipped += summary.skippedCount();
+            blocked += summary.blockedCount();
+        }
+        const BulkAssociationApplySummary total(verified, failed, skipped, blocked);
+        document.insert(QStringLiteral("summary"), summaryJson(total));
+        if (!json())
+            out(total.message() + u'\n');
+        if (!unresolved.isEmpty())
+            message(QStringLiteral("적용할 수 없는 항목 %1개").arg(unresolved.size()));
+        finish(ExitCode::success);
+        raiseFirst(*session.manager, {Operation::apply, Operation::history});
+        return failed > 0 || blocked > 0 ? ExitCode::notApplied : incomplete;
+    }
+
+    const ParsedCommand &command_;
+    CliContext &context_;
+};
+
+} // namespace
+
+int runCli(const QStringList &arguments, CliContext &context)
+{
+    try {
+        const ParsedCommand command = parseCommandLine(arguments);
+        if (command.versionRequested) {
+            context.console.writeOut(QStringLiteral("halvora-cli ") + QCoreApplication::applicationVersion() +
+                                     u'\n');
+            return 0;
+        }
+        if (command.helpRequested || command.command.isEmpty()) {
+            context.console.writeOut(command.command.isEmpty() ? generalHelp()
+                                                               : commandHelp(command.command));
+            return 0;
+        }
+        return static_cast<int>(Runner(command, context).run());
+    } catch (...) {
+        const std::exception_ptr failure = std::current_exception();
+        context.console.error(localizedDescription(failure));
+        return static_cast<int>(exitCodeFor(failure));
+    }
+}
+
+} // namespace halvora::cli

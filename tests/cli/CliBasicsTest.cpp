@@ -1,0 +1,207 @@
+#include "FakeConsole.h"
+
+#include "cli/AssociationProfile.h"
+#include "cli/CliError.h"
+#include "cli/CommandLine.h"
+#include "cli/TextTable.h"
+#include "core/model/FileAssociationError.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace halvora;
+using namespace halvora::cli;
+
+namespace {
+
+ExitCode usageCodeOf(const QStringList &arguments)
+{
+    try {
+        parseCommandLine(arguments);
+    } catch (...) {
+        return exitCodeFor(std::current_exception());
+    }
+    return ExitCode::success;
+}
+
+ProfileError::Problem problemOf(const QByteArray &json)
+{
+    try {
+        parseProfile(json);
+    } catch (const ProfileError &error) {
+        return error.problem();
+    }
+    ADD_FAILURE() << "accepted: " << json.constData();
+    return ProfileError::Problem::writeFailed;
+}
+
+} // namespace
+
+TEST(CliCommandLine, AcceptsOptionsAnywhereAndEndsThemAtDoubleDash)
+{
+    ParsedCommand parsed = parseCommandLine({"list", "--search=pdf viewer", "--json", "--filter", "all"});
+    EXPECT_EQ(parsed.command, "list");
+    EXPECT_TRUE(parsed.has("--json"));
+    EXPECT_EQ(parsed.value("--search"), "pdf viewer");
+    EXPECT_EQ(parsed.value("--filter"), "all");
+
+    parsed = parseCommandLine({"bulk", "--yes", "app.desktop", "--", "--weird", "-", "md"});
+    EXPECT_EQ(parsed.arguments, (QStringList{"app.desktop", "--weird", "-", "md"}));
+
+    // A lone dash is standard input, not an option.
+    EXPECT_EQ(parseCommandLine({"export", "-"}).arguments, QStringList{"-"});
+
+    const ParsedCommand viaHelp = parseCommandLine({"help", "set"});
+    const ParsedCommand viaFlag = parseCommandLine({"set", "--help"});
+    EXPECT_TRUE(viaHelp.helpRequested && viaFlag.helpRequested);
+    EXPECT_EQ(viaHelp.command, "set");
+    EXPECT_EQ(viaFlag.command, "set");
+    // Help is answered even when the rest would be bad usage.
+    EXPECT_TRUE(parseCommandLine({"set", "--help"}).arguments.isEmpty());
+}
+
+TEST(CliCommandLine, RejectsBadUsageWithExitCodeTwo)
+{
+    for (const QStringList &arguments : QList<QStringList>{{},
+                                                           {"frobnicate"},
+                                                           {"--frobnicate"},
+                                                           {"list", "--yes"},
+                                                           {"list", "--search"},
+                                                           {"list", "--json=1"},
+                                                           {"list", "--search", "a", "--search", "b"},
+                                                           {"show"},
+                                                           {"show", "md", "txt"},
+                                                           {"set", "md"},
+                                                           {"bulk", "app.desktop"},
+                                                           {"help", "frobnicate"}}) {
+        EXPECT_EQ(usageCodeOf(arguments), ExitCode::badInput) << arguments.join(' ').toStdString();
+    }
+}
+
+TEST(CliExitCodes, MapFailuresByKind)
+{
+    auto codeOf = [](auto error) { return exitCodeFor(std::make_exception_ptr(error)); };
+    EXPECT_EQ(codeOf(FileAssociationError::invalidExtension("a/b")), ExitCode::badInput);
+    EXPECT_EQ(codeOf(FileAssociationError::contentTypeUnavailable("zzz")), ExitCode::badInput);
+    EXPECT_EQ(codeOf(FileAssociationError::noPreviousApplication("md")), ExitCode::notApplied);
+    EXPECT_EQ(codeOf(FileAssociationError::systemFailure("boom")), ExitCode::systemFailure);
+    EXPECT_EQ(codeOf(LocalizedError("저장소 오류")), ExitCode::systemFailure);
+    EXPECT_EQ(codeOf(std::runtime_error("x")), ExitCode::systemFailure);
+    EXPECT_EQ(codeOf(ProfileError(ProfileError::Problem::notJson, "x")), ExitCode::badInput);
+    EXPECT_EQ(codeOf(ProfileError(ProfileError::Problem::writeFailed, "x")), ExitCode::systemFailure);
+}
+
+TEST(CliTextTable, AlignsWideTextAndNeutralisesControlCharacters)
+{
+    EXPECT_EQ(displayWidth("확장자"), 6);
+    EXPECT_EQ(displayWidth("e\u0301"), 1);
+
+    const QString table = renderTable(
+        {{"확장자"}, {"앱"}, {"수", true}},
+        {{{".md"}, {"\x1b]0;owned\x07Evil\tName"}, {"12"}}, {{".tar.gz"}, {"문서 보기"}, {"3"}}}, false);
+    const QStringList lines = table.split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 3);
+    EXPECT_FALSE(table.contains(QChar(0x1b)));
+    EXPECT_FALSE(table.contains('\t'));
+    // Every line has the same display width up to the right-aligned count, and none
+    // carries trailing blanks.
+    for (const QString &line : lines) {
+        EXPECT_FALSE(line.endsWith(' ')) << line.toStdString();
+        EXPECT_EQ(displayWidth(line), displayWidth(lines.first())) << line.toStdString();
+    }
+    // The second column starts at the same display column on every line.
+    EXPECT_EQ(displayWidth(lines.at(1).left(lines.at(1).indexOf("문서"))), displayWidth("확장자") + 3);
+
+    EXPECT_FALSE(renderTable({{"a"}}, {{{"x", CellColour::red}}}, false).contains(QChar(0x1b)));
+    EXPECT_TRUE(renderTable({{"a"}}, {{{"x", CellColour::red}}}, true).contains("\x1b[31mx\x1b[0m"));
+}
+
+TEST(CliConsole, ColourAndConfirmationFollowTheTerminal)
+{
+    EXPECT_TRUE(colourAllowed(true, false, "xterm-256color"));
+    EXPECT_FALSE(colourAllowed(false, false, "xterm"));
+    EXPECT_FALSE(colourAllowed(true, true, "xterm"));
+    EXPECT_FALSE(colourAllowed(true, false, "dumb"));
+
+    test::FakeConsole pipe;
+    pipe.input = {"y"};
+    try {
+        confirm(pipe, "바꿀까요?", false);
+        ADD_FAILURE() << "confirmed without a terminal";
+    } catch (const CliError &error) {
+        EXPECT_EQ(error.code(), ExitCode::badInput);
+    }
+    EXPECT_EQ(pipe.linesRead, 0);
+    EXPECT_TRUE(confirm(pipe, "바꿀까요?", true));
+    EXPECT_EQ(pipe.linesRead, 0);
+
+    test::FakeConsole terminal;
+    terminal.terminal = true;
+    terminal.input = {" 예 ", "n", "yess"};
+    EXPECT_TRUE(confirm(terminal, "바꿀까요?", false));
+    EXPECT_FALSE(confirm(terminal, "바꿀까요?", false));
+    EXPECT_FALSE(confirm(terminal, "바꿀까요?", false));
+    EXPECT_FALSE(confirm(terminal, "바꿀까요?", false)); // end of input
+    EXPECT_TRUE(terminal.err.contains("[y/N]"));
+}
+
+TEST(CliProfile, RoundTripsAndNormalisesExtensions)
+{
+    AssociationProfile profile;
+    profile.defaults = {{"md", "org.example.Editor.desktop"}, {"tar.gz", "org.example.Archives.desktop"}};
+    EXPECT_EQ(parseProfile(serializeProfile(profile)), profile);
+
+    const AssociationProfile read = parseProfile(R"({"format":"halvora-profile","version":1,"extra":true,
+        "defaults":{" .PDF ":"viewer.desktop","pdf":"viewer.desktop"}})");
+    EXPECT_EQ(read.defaults, (QMap<QString, QString>{{"pdf", "viewer.desktop"}}));
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath("profile.json");
+    writeProfileFile(path, profile);
+    EXPECT_EQ(readProfileFile(path), profile);
+    // Replacing an existing file leaves no temporary beside it.
+    writeProfileFile(path, read);
+    EXPECT_EQ(readProfileFile(path), read);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"profile.json"});
+}
+
+TEST(CliProfile, RejectsBadProfilesWithTypedErrors)
+{
+    using Problem = ProfileError::Problem;
+    const QByteArray header = R"("format":"halvora-profile","version":1)";
+    EXPECT_EQ(problemOf("{\"format\":"), Problem::notJson);
+    EXPECT_EQ(problemOf("[]"), Problem::notAProfile);
+    EXPECT_EQ(problemOf(R"({"format":"other","version":1,"defaults":{}})"), Problem::notAProfile);
+    EXPECT_EQ(problemOf(R"({"format":"halvora-profile","version":"1","defaults":{}})"), Problem::notAProfile);
+    EXPECT_EQ(problemOf(R"({"format":"halvora-profile","version":1.5,"defaults":{}})"), Problem::notAProfile);
+    EXPECT_EQ(problemOf(R"({"format":"halvora-profile","version":2,"defaults":{}})"),
+              Problem::unsupportedVersion);
+    EXPECT_EQ(problemOf("{" + header + "}"), Problem::notAProfile);
+    EXPECT_EQ(problemOf("{" + header + R"(,"defaults":{"a/b":"x.desktop"}})"), Problem::invalidExtension);
+    EXPECT_EQ(problemOf("{" + header + R"(,"defaults":{"md":"../x.desktop"}})"), Problem::invalidApplication);
+    EXPECT_EQ(problemOf("{" + header + R"(,"defaults":{"md":"editor"}})"), Problem::invalidApplication);
+    EXPECT_EQ(problemOf("{" + header + R"(,"defaults":{"md":7}})"), Problem::invalidApplication);
+    EXPECT_EQ(problemOf("{" + header + R"(,"defaults":{"MD":"a.desktop","md":"b.desktop"}})"),
+              Problem::duplicateExtension);
+
+    QTemporaryDir dir;
+    try {
+        readProfileFile(dir.filePath("missing.json"));
+        ADD_FAILURE();
+    } catch (const ProfileError &error) {
+        EXPECT_EQ(error.problem(), Problem::fileNotFound);
+        EXPECT_TRUE(error.localizedDescription().contains("missing.json"));
+    }
+    QFile huge(dir.filePath("huge.json"));
+    ASSERT_TRUE(huge.open(QIODevice::WriteOnly));
+    ASSERT_TRUE(huge.resize(AssociationProfile::maxFileSize + 10));
+    huge.close();
+    try {
+        readProfileFile(huge.fileName());
+        ADD_FAILURE();
+    } catch (const ProfileError &error) {
+        EXPECT_EQ(error.problem(), Problem::tooLarge);
+    }
+}
