@@ -1,0 +1,188 @@
+#include "core/history/HistoryTestSupport.h"
+
+#include "core/history/InMemoryKeyValueStore.h"
+#include "core/history/UserDefaultsAssociationChangeHistoryStore.h"
+#include "core/model/ModelJson.h"
+
+#include <memory>
+#include <thread>
+#include <vector>
+
+namespace halvora::test {
+namespace {
+
+const QString historyKey = u"associationChangeHistory"_qs;
+const QString legacyKey = u"recentAssociationChange"_qs;
+
+struct Fixture {
+    explicit Fixture(int maxRecords = 50)
+        : defaults(std::make_shared<InMemoryKeyValueStore>()),
+          store(defaults, historyKey, legacyKey, maxRecords)
+    {}
+
+    std::shared_ptr<InMemoryKeyValueStore> defaults;
+    UserDefaultsAssociationChangeHistoryStore store;
+};
+
+QByteArray legacyBlob(double secondsSince1970)
+{
+    const RecentAssociationChange legacy(u"md"_qs, u"text/markdown"_qs, historyApp(u"old.desktop"_qs),
+                                         historyApp(u"new.desktop"_qs),
+                                         Timestamp::fromSecondsSince1970(secondsSince1970));
+    return encodeJsonObject(legacy);
+}
+
+TEST(HistoryStoreTest, EmptyStoreLoadsNothingAndWritesNothing)
+{
+    Fixture f;
+    EXPECT_TRUE(f.store.loadHistory().isEmpty());
+    EXPECT_TRUE(f.defaults->contents().isEmpty());
+}
+
+TEST(HistoryStoreTest, LegacyRecordIsMigratedOnce)
+{
+    Fixture f;
+    f.defaults->write(legacyKey, legacyBlob(1700000000));
+
+    const QList<AssociationChangeRecord> first = f.store.loadHistory();
+    ASSERT_EQ(first.size(), 1);
+    EXPECT_EQ(first[0].id(), u"md|1700000000.0"_qs);
+    EXPECT_EQ(first[0].verificationStatus(), AssociationVerificationStatus::verified);
+    EXPECT_EQ(first[0].previousApp(), historyApp(u"old.desktop"_qs));
+    EXPECT_FALSE(f.defaults->read(legacyKey));
+    EXPECT_EQ(decodeJsonArray<AssociationChangeRecord>(*f.defaults->read(historyKey)), first);
+    EXPECT_EQ(f.store.loadHistory(), first);
+
+    // A history already present wins, and the legacy key is then left alone.
+    Fixture g;
+    g.store.save(historyRecord(u"A"_qs, 10));
+    g.defaults->write(legacyKey, legacyBlob(5));
+    EXPECT_EQ(idsOf(g.store.loadHistory()), QStringList{u"A"_qs});
+    EXPECT_TRUE(g.defaults->read(legacyKey));
+}
+
+TEST(HistoryStoreTest, SaveAndUpdateKeepTheNewestInHistoryOrder)
+{
+    Fixture f(3);
+    f.store.save(historyRecord(u"A"_qs, 10));
+    f.store.save(historyRecord(u"C"_qs, 30));
+    f.store.save(historyRecord(u"B"_qs, 20));
+    EXPECT_EQ(idsOf(f.store.loadHistory()), (QStringList{u"C"_qs, u"B"_qs, u"A"_qs}));
+
+    // Same id: the new record replaces the stored one.
+    f.store.save(historyRecord(u"B"_qs, 25, AssociationVerificationStatus::apiFailed));
+    QList<AssociationChangeRecord> history = f.store.loadHistory();
+    EXPECT_EQ(idsOf(history), (QStringList{u"C"_qs, u"B"_qs, u"A"_qs}));
+    EXPECT_EQ(history[1].verificationStatus(), AssociationVerificationStatus::apiFailed);
+
+    // Past the limit the earliest change goes, even one saved last.
+    f.store.save(historyRecord(u"D"_qs, 40));
+    EXPECT_EQ(idsOf(f.store.loadHistory()), (QStringList{u"D"_qs, u"C"_qs, u"B"_qs}));
+    f.store.save(historyRecord(u"E"_qs, 1));
+    EXPECT_EQ(idsOf(f.store.loadHistory()), (QStringList{u"D"_qs, u"C"_qs, u"B"_qs}));
+
+    // update replaces in place and keeps changedAt; an unknown id is added.
+    const AssociationChangeRecord undone =
+        history[0].updating(AssociationVerificationStatus::undoVerified, {});
+    f.store.update(undone);
+    history = f.store.loadHistory();
+    EXPECT_EQ(history.size(), 3);
+    EXPECT_EQ(history[1], undone);
+    f.store.update(historyRecord(u"F"_qs, 50));
+    EXPECT_EQ(idsOf(f.store.loadHistory()), (QStringList{u"F"_qs, u"D"_qs, u"C"_qs}));
+
+    f.store.clear();
+    EXPECT_TRUE(f.store.loadHistory().isEmpty());
+    EXPECT_TRUE(f.defaults->contents().isEmpty());
+}
+
+TEST(HistoryStoreTest, EqualTimesComeBackByDescendingId)
+{
+    Fixture f;
+    f.defaults->write(historyKey, encodeJsonArray(QList<AssociationChangeRecord>{
+                                      historyRecord(u"a"_qs, 7), historyRecord(u"B"_qs, 9),
+                                      historyRecord(u"c"_qs, 7), historyRecord(u"b"_qs, 7)}));
+    EXPECT_EQ(idsOf(f.store.loadHistory()), (QStringList{u"B"_qs, u"c"_qs, u"b"_qs, u"a"_qs}));
+}
+
+TEST(HistoryStoreTest, LimitBelowOneKeepsOneRecord)
+{
+    Fixture f(0);
+    EXPECT_EQ(f.store.maxRecords(), 1);
+    f.store.save(historyRecord(u"A"_qs, 1));
+    f.store.save(historyRecord(u"B"_qs, 2));
+    EXPECT_EQ(idsOf(f.store.loadHistory()), QStringList{u"B"_qs});
+}
+
+TEST(HistoryStoreTest, CorruptDataFailsAndStaysByteForByte)
+{
+    const QByteArray corrupt[] = {
+        "not json at all",
+        R"({"id": "A"})",
+        R"([{"id": "A", "fileExtension": "md", "contentTypeIdentifier": "text/markdown",
+             "replacementApp": {"name": "n", "bundleIdentifier": "n.desktop", "url": "file:///n.desktop"},
+             "changedAt": "yesterday", "verificationStatus": "verified"}])",
+        R"([{"id": "A", "fileExtension": "md", "contentTypeIdentifier": "text/markdown",
+             "replacementApp": {"name": "n", "bundleIdentifier": "n.desktop", "url": "file:///n.desktop"},
+             "changedAt": 1, "verificationStatus": "done"}])",
+    };
+    for (const QByteArray &blob : corrupt) {
+        SCOPED_TRACE(blob.toStdString());
+        Fixture f;
+        f.defaults->write(historyKey, blob);
+        f.defaults->write(legacyKey, legacyBlob(3));
+        const QHash<QString, QByteArray> before = f.defaults->contents();
+
+        EXPECT_THROW(f.store.loadHistory(), JsonDecodingError);
+        EXPECT_THROW(f.store.save(historyRecord(u"B"_qs, 2)), JsonDecodingError);
+        EXPECT_THROW(f.store.update(historyRecord(u"A"_qs, 2)), JsonDecodingError);
+        EXPECT_EQ(f.defaults->contents(), before);
+    }
+
+    // A broken legacy record is not migrated, and stays too.
+    Fixture f;
+    f.defaults->write(legacyKey, "{\"fileExtension\": 3}");
+    EXPECT_THROW(f.store.loadHistory(), JsonDecodingError);
+    EXPECT_THROW(f.store.save(historyRecord(u"B"_qs, 2)), JsonDecodingError);
+    EXPECT_EQ(f.defaults->contents(), (QHash<QString, QByteArray>{{legacyKey, "{\"fileExtension\": 3}"}}));
+}
+
+// Each save is one read-modify-write; overlapping saves must not lose each other's record.
+TEST(HistoryStoreConcurrencyTest, ConcurrentSavesFromEightThreadsLoseNone)
+{
+    Fixture f(1000);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 8; ++t) {
+        threads.emplace_back([&f, t] {
+            for (int i = 0; i < 100; ++i)
+                f.store.save(historyRecord(u"T%1-%2"_qs.arg(t).arg(i), t * 1000 + i));
+        });
+    }
+    for (std::thread &thread : threads)
+        thread.join();
+    EXPECT_EQ(f.store.loadHistory().size(), 800);
+}
+
+TEST(InMemoryKeyValueStoreTest, TransactionAppliesAllOrNothing)
+{
+    InMemoryKeyValueStore store;
+    store.write(u"kept"_qs, "1");
+    EXPECT_THROW(store.transact([](KeyValueAccess &access) {
+        access.write(u"kept"_qs, "2");
+        access.write(u"new"_qs, "3");
+        EXPECT_EQ(access.read(u"kept"_qs), QByteArray("2"));
+        throw std::runtime_error("stop");
+    }),
+                 std::runtime_error);
+    EXPECT_EQ(store.contents(), (QHash<QString, QByteArray>{{u"kept"_qs, "1"}}));
+
+    store.transact([](KeyValueAccess &access) {
+        access.remove(u"kept"_qs);
+        access.write(u"new"_qs, "");
+        EXPECT_FALSE(access.read(u"kept"_qs));
+    });
+    EXPECT_EQ(store.contents(), (QHash<QString, QByteArray>{{u"new"_qs, ""}}));
+}
+
+} // namespace
+} // namespace halvora::test
