@@ -20,8 +20,8 @@ QString describeProblem(Problem problem, const QString &recordType, const QStrin
                                        : recordType + QStringLiteral("의 '") + key + QStringLiteral("' 값");
     switch (problem) {
     case Problem::notJson:
-        return lead + QStringLiteral("올바른 JSON 문서가 아닙니다") +
-               (detail.isEmpty() ? QString() : QStringLiteral(" (") + detail + u')') + u'.';
+        return lead + recordType + QStringLiteral("의 데이터가 올바른 JSON 문서가 아닙니다") +
+               (detail.isEmpty() ? QString() : QStringLiteral(" (위치 ") + detail + u')') + u'.';
     case Problem::missingKey:
         return lead + recordType + QStringLiteral("에 '") + key + QStringLiteral("' 값이 없습니다.");
     case Problem::wrongType:
@@ -181,7 +181,7 @@ QJsonDocument parseDocument(const QByteArray &utf8, const QString &typeName)
     QJsonParseError error;
     QJsonDocument document = QJsonDocument::fromJson(utf8, &error);
     if (error.error != QJsonParseError::NoError)
-        throw JsonDecodingError(Problem::notJson, typeName, QString(), error.errorString());
+        throw JsonDecodingError(Problem::notJson, typeName, QString(), QString::number(error.offset));
     return document;
 }
 

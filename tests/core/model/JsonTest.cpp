@@ -88,6 +88,9 @@ TEST(ModelJson, ReadingAcceptsNullAndUnknownKeys)
     EXPECT_EQ(record.changedAt().secondsSinceReferenceDate(), 726000000.123456);
     EXPECT_EQ(record.replacementApp().url(), QUrl::fromLocalFile(u"/a/new.desktop"_qs));
 
+    json.insert(u"changedAt"_qs, 5); // a whole number is still a number
+    EXPECT_EQ(fromJson<AssociationChangeRecord>(json).changedAt(), Timestamp(5));
+
     const QJsonObject association = parse(
         R"({"fileExtension": "md", "contentTypeIdentifier": "t", "currentApp": null, "candidateApps": []})");
     EXPECT_FALSE(fromJson<FileAssociation>(association).currentApp().has_value());
