@@ -1,0 +1,35 @@
+#include "core/system/LocalFileSystem.h"
+
+#include "core/system/SystemErrors.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+namespace halvora {
+
+bool LocalFileSystem::exists(const QString &path) const
+{
+    // A dangling symbolic link is something at the path too: reading it reports why it fails.
+    const QFileInfo info(path);
+    return info.exists() || info.isSymLink();
+}
+
+QByteArray LocalFileSystem::readAll(const QString &path) const
+{
+    QFile file(path);
+    if (QFileInfo(path).isDir())
+        throw FileReadError(path, QStringLiteral("디렉터리입니다"));
+    if (!file.open(QIODevice::ReadOnly))
+        throw FileReadError(path, file.errorString());
+    QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        throw FileReadError(path, file.errorString());
+    return bytes;
+}
+
+QString LocalFileSystem::displayName(const QString &path) const
+{
+    return QFileInfo(path).fileName();
+}
+
+} // namespace halvora
