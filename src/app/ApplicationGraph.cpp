@@ -1,0 +1,58 @@
+#include "app/ApplicationGraph.h"
+
+#include "app/AppIcon.h"
+#include "app/SymbolIcons.h"
+#include "core/history/UserDefaultsAssociationChangeHistoryStore.h"
+#include "core/model/ExtensionCatalog.h"
+#include "core/service/FileAssociationService.h"
+#include "core/state/HalvoraState.h"
+#include "linux/desktop/GioDesktopEntries.h"
+#include "linux/desktop/LinuxFileAssociationClient.h"
+#if __has_include("linux/store/SqliteKeyValueStore.h")
+#include "linux/store/SqliteKeyValueStore.h"
+#define HALVORA_HAS_SQLITE_STORE 1
+#else
+#include "core/history/InMemoryKeyValueStore.h"
+#endif
+
+#include <QApplication>
+#include <QIcon>
+
+namespace halvora {
+
+ApplicationGraph::ApplicationGraph()
+{
+    std::unique_ptr<FileAssociationSystemClient> client = makeLinuxFileAssociationClient();
+#ifdef HALVORA_HAS_SQLITE_STORE
+    auto userDefaults = std::make_shared<SqliteKeyValueStore>();
+#else
+    // Only while the SQLite store is not in the tree: the history then lasts one run.
+    auto userDefaults = std::make_shared<InMemoryKeyValueStore>();
+#endif
+    store_ = std::make_shared<UserDefaultsAssociationChangeHistoryStore>(
+        std::move(userDefaults), historyKey, legacyRecentChangeKey, maxHistoryRecords);
+    const ExtensionCatalog &catalog = ExtensionCatalog::defaultCatalog();
+    auto service = std::make_shared<FileAssociationService>(std::move(client), store_, catalog);
+    state_ = std::make_unique<HalvoraState>(std::move(service), catalog);
+}
+
+ApplicationGraph::~ApplicationGraph() = default;
+
+AssociatedApp ApplicationGraph::describeApplication(const QUrl &url)
+{
+    return makeLinuxFileAssociationClient()->app(url);
+}
+
+void prepareApplication()
+{
+    QApplication::setApplicationName(QStringLiteral("halvora"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Halvora"));
+    QApplication::setDesktopFileName(QStringLiteral("org.halvora.Halvora"));
+    ensureIconTheme();
+    QApplication::setWindowIcon(
+        QIcon::fromTheme(QStringLiteral("org.halvora.Halvora"), symbolIcon(QStringLiteral("app"))));
+    setDesktopEntryIconLookup(
+        [](const QUrl &entry) { return desktopEntryIconName(entry).value_or(QString()); });
+}
+
+} // namespace halvora

@@ -1,0 +1,223 @@
+#include "app/MainWindow.h"
+
+#include "app/AssociationDetailView.h"
+#include "app/ExtensionSidebarView.h"
+#include "app/PresentationQueue.h"
+#include "app/SymbolIcons.h"
+#include "core/model/LocalizedError.h"
+#include "core/state/HalvoraState.h"
+
+#include <QAction>
+#include <QDialog>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QShowEvent>
+#include <QSplitter>
+#include <QToolBar>
+
+namespace halvora {
+
+MainWindow::MainWindow(HalvoraState &state, DesktopServices services, QWidget *parent)
+    : QMainWindow(parent), state_(state), services_(std::move(services))
+{
+    setWindowTitle(QStringLiteral("Halvora"));
+    setMinimumSize(minimumWidth, minimumHeight);
+    resize(1040, 660);
+
+    presentations_ = new PresentationQueue(this);
+
+    splitter_ = new QSplitter(Qt::Horizontal, this);
+    splitter_->setChildrenCollapsible(false);
+    sidebar_ = new ExtensionSidebarView(state_, splitter_);
+    sidebar_->setMinimumWidth(sidebarMinimumWidth);
+    sidebar_->setMaximumWidth(sidebarMaximumWidth);
+    detail_ = new AssociationDetailView(
+        state_, services_, [this](const FileAssociation &association) { pickApplication(association); },
+        splitter_);
+    splitter_->addWidget(sidebar_);
+    splitter_->addWidget(detail_);
+    splitter_->setStretchFactor(0, 0);
+    splitter_->setStretchFactor(1, 1);
+    splitter_->setSizes({sidebarIdealWidth, width() - sidebarIdealWidth});
+    setCentralWidget(splitter_);
+
+    buildToolbar();
+
+    connect(&state_, &HalvoraState::selectedExtensionChanged, this, &MainWindow::updateToolbar);
+    connect(&state_, &HalvoraState::associationsChanged, this, &MainWindow::updateToolbar);
+    connect(&state_, &HalvoraState::alertMessageChanged, this, &MainWindow::updateErrorAlert);
+    updateToolbar();
+    updateErrorAlert();
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::buildToolbar()
+{
+    toolbar_ = new QToolBar(QStringLiteral("도구 막대"), this);
+    toolbar_->setObjectName(QStringLiteral("mainToolbar"));
+    toolbar_->setMovable(false);
+    toolbar_->setFloatable(false);
+    toolbar_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    toolbar_->setContextMenuPolicy(Qt::PreventContextMenu);
+    addToolBar(Qt::TopToolBarArea, toolbar_);
+
+    const auto makeItem = [this](const QString &title, const QString &symbol, const QString &help) {
+        auto *action = new QAction(symbolIcon(symbol), title, this);
+        action->setToolTip(help);
+        action->setStatusTip(help);
+        action->setIconVisibleInMenu(true);
+        toolbar_->addAction(action);
+        return action;
+    };
+    refreshAction_ = makeItem(QStringLiteral("새로고침"), QStringLiteral("arrow.clockwise"),
+                              QStringLiteral("선택한 확장자의 기본 앱 정보를 다시 읽습니다."));
+    addExtensionAction_ = makeItem(QStringLiteral("확장자 추가"), QStringLiteral("plus"),
+                                   QStringLiteral("목록에 없는 확장자를 직접 추가합니다."));
+    historyAction_ = makeItem(QStringLiteral("변경 이력"), QStringLiteral("clock.arrow.circlepath"),
+                              QStringLiteral("기본 앱 변경 이력과 검증 상태를 확인합니다."));
+
+    connect(refreshAction_, &QAction::triggered, this, [this] {
+        // Runs to its end on its own; failures arrive as alertMessage.
+        state_.refreshSelectedAssociation();
+    });
+    connect(addExtensionAction_, &QAction::triggered, this, [this] { setAddingExtension(true); });
+    connect(historyAction_, &QAction::triggered, this, [this] { setShowingHistory(true); });
+}
+
+void MainWindow::updateToolbar()
+{
+    refreshAction_->setEnabled(state_.selectedAssociation().has_value());
+}
+
+void MainWindow::insertChangeCommandActions(const QList<QAction *> &actions)
+{
+    const QList<QAction *> items = toolbar_->actions();
+    QAction *last = changeCommandActions_.isEmpty() ? historyAction_ : changeCommandActions_.last();
+    const qsizetype next = items.indexOf(last) + 1;
+    if (next < items.size())
+        toolbar_->insertActions(items.at(next), actions);
+    else
+        toolbar_->addActions(actions);
+    changeCommandActions_.append(actions);
+}
+
+void MainWindow::setAddExtensionSheetFactory(SheetFactory factory)
+{
+    addExtensionSheetFactory_ = std::move(factory);
+}
+
+void MainWindow::setHistorySheetFactory(SheetFactory factory)
+{
+    historySheetFactory_ = std::move(factory);
+}
+
+void MainWindow::setAddingExtension(bool adding)
+{
+    if (adding)
+        presentSheet(addExtensionSheetKey, addExtensionSheetFactory_, isAddingExtension_);
+    else
+        presentations_->withdraw(addExtensionSheetKey);
+}
+
+void MainWindow::setShowingHistory(bool showing)
+{
+    if (showing)
+        presentSheet(historySheetKey, historySheetFactory_, isShowingHistory_);
+    else
+        presentations_->withdraw(historySheetKey);
+}
+
+void MainWindow::presentSheet(const QString &key, const SheetFactory &factory, bool &flag)
+{
+    if (!factory || flag)
+        return;
+    flag = true;
+    presentations_->enqueue(key, [this, &factory, &flag]() -> QDialog * {
+        if (!flag)
+            return nullptr;
+        QDialog *sheet = factory(*this);
+        if (!sheet) {
+            flag = false;
+            return nullptr;
+        }
+        connect(sheet, &QDialog::finished, this, [&flag] { flag = false; });
+        return sheet;
+    });
+}
+
+void MainWindow::updateErrorAlert()
+{
+    const std::optional<QString> &message = state_.alertMessage();
+    if (!message) {
+        presentations_->withdraw(errorAlertKey);
+        return;
+    }
+    // A newer message replaces the one on screen rather than waiting behind it.
+    if (presentations_->currentKey() == errorAlertKey) {
+        if (auto *box = qobject_cast<QMessageBox *>(presentations_->currentDialog()))
+            box->setText(*message);
+        return;
+    }
+    presentations_->enqueue(errorAlertKey, [this] { return makeErrorAlert(); });
+}
+
+QDialog *MainWindow::makeErrorAlert()
+{
+    const std::optional<QString> message = state_.alertMessage();
+    if (!message)
+        return nullptr;
+    QMessageBox *alert = makeAlert(this, QStringLiteral("오류"), *message);
+    alert->setIcon(QMessageBox::Warning);
+    QPushButton *ok = alert->addButton(QStringLiteral("확인"), QMessageBox::RejectRole);
+    alert->setDefaultButton(ok);
+    alert->setEscapeButton(ok);
+    // "확인", Escape and the close button all end here.
+    connect(alert, &QDialog::finished, this, [this] { state_.setAlertMessage(std::nullopt); });
+    return alert;
+}
+
+QMessageBox *MainWindow::makeAlert(QWidget *parent, const QString &title, const QString &message)
+{
+    auto *alert = new QMessageBox(parent);
+    alert->setWindowTitle(title);
+    alert->setTextFormat(Qt::PlainText);
+    alert->setText(message);
+    alert->setStandardButtons(QMessageBox::NoButton);
+    return alert;
+}
+
+std::optional<AssociatedApp> MainWindow::pickAndDescribeApplication()
+{
+    if (!services_.applicationPicker)
+        return std::nullopt;
+    const std::optional<QUrl> url = services_.applicationPicker->pickApplication(this);
+    if (!url)
+        return std::nullopt;
+    if (!services_.describeApplication)
+        return std::nullopt;
+    try {
+        return services_.describeApplication(*url);
+    } catch (...) {
+        state_.setAlertMessage(localizedDescription(std::current_exception()));
+        return std::nullopt;
+    }
+}
+
+void MainWindow::pickApplication(const FileAssociation &association)
+{
+    if (const std::optional<AssociatedApp> app = pickAndDescribeApplication())
+        state_.setPendingChange(PendingAssociationChange(association, *app));
+}
+
+void MainWindow::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    if (hasAppeared_)
+        return;
+    hasAppeared_ = true;
+    // The task runs to its end on its own; the window shows its progress through the state.
+    state_.load();
+}
+
+} // namespace halvora

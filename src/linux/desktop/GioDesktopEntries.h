@@ -1,0 +1,30 @@
+#pragma once
+
+#include "core/system/SystemPorts.h"
+
+#include <QUrl>
+
+#include <optional>
+
+namespace halvora {
+
+// Desktop entries read the way GIO reads them: the identifier is the desktop-file ID that
+// GIO derives from the entry's place under an applications directory.
+class GioDesktopEntries : public DesktopEntryReader {
+public:
+    std::optional<DesktopEntry> read(const QUrl &fileUrl) const override;
+};
+
+// The handlers GIO resolves from mimeapps.list and the MIME caches.
+class GioApplications : public ApplicationRegistry {
+public:
+    std::optional<DesktopEntry> defaultApplication(const QString &contentType) const override;
+    QList<DesktopEntry> applications(const QString &contentType) const override;
+    void setDefaultApplication(const QUrl &application, const QString &contentType) const override;
+};
+
+// The entry's icon as GIO serialises it (a theme name or a file path); absent when the
+// entry has none or cannot be loaded.
+std::optional<QString> desktopEntryIconName(const QUrl &desktopEntry);
+
+} // namespace halvora

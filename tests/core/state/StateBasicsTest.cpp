@@ -1,0 +1,245 @@
+#include "StateTestSupport.h"
+
+#include <QThread>
+
+#include <stdexcept>
+
+namespace halvora::test {
+namespace {
+
+using Status = AssociationVerificationStatus;
+
+TEST_F(StateTest, EqualAssignmentsAreSilentAndInPlaceChangesAlwaysNotify)
+{
+    EXPECT_TRUE(state.associations().isEmpty());
+    EXPECT_FALSE(state.selectedExtension());
+    EXPECT_FALSE(state.isLoading());
+    EXPECT_FALSE(state.selectedAssociation());
+
+    QSignalSpy search(&state, &HalvoraState::searchTextChanged);
+    QSignalSpy pending(&state, &HalvoraState::pendingChangeChanged);
+    QSignalSpy groups(&state, &HalvoraState::expandedExtensionCategoriesChanged);
+    QSignalSpy appGroups(&state, &HalvoraState::expandedApplicationGroupIDsChanged);
+    state.setSearchText(u"pdf"_qs);
+    state.setSearchText(u"pdf"_qs);
+    state.requestApply(viewer, assoc(u"pdf"_qs, std::nullopt));
+    state.setPendingChange(PendingAssociationChange(assoc(u"pdf"_qs, std::nullopt), viewer));
+    EXPECT_EQ(search.count(), 1);
+    EXPECT_EQ(pending.count(), 1);
+
+    state.toggleGroup(ExtensionCategory::images);
+    state.toggleGroup(ExtensionCategory::images);
+    state.toggleApplicationGroup(u"x"_qs);
+    state.toggleApplicationGroup(u"x"_qs);
+    EXPECT_EQ(groups.count(), 2);
+    EXPECT_EQ(appGroups.count(), 2);
+    EXPECT_FALSE(state.isGroupExpanded(ExtensionCategory::images));
+
+    // Refreshing an entry that the service reports unchanged still replaces it.
+    loadWith({assoc(u"pdf"_qs, viewer)});
+    QSignalSpy list(&state, &HalvoraState::associationsChanged);
+    state.refreshSelectedAssociation();
+    EXPECT_EQ(list.count(), 1);
+    QSignalSpy reload(&state, &HalvoraState::associationsChanged);
+    state.load();
+    EXPECT_EQ(reload.count(), 0);
+}
+
+TEST_F(StateTest, LoadSortsOnceRepairsSelectionAndKeepsDataOnFailure)
+{
+    QList<QStringList> seen;
+    QObject::connect(&state, &HalvoraState::associationsChanged,
+                     [&] { seen.append(extensionsOf(state.associations())); });
+    state.setSearchText(u"zzz"_qs);
+    state.setAssociationFilter(AssociationFilter::missingCandidateApps);
+    loadWith({assoc(u"zzz"_qs, viewer), assoc(u"heif"_qs, viewer), assoc(u"md"_qs, editor),
+              assoc(u"7z"_qs, std::nullopt), assoc(u"pdf"_qs, viewer)});
+    const QStringList sorted{u"pdf"_qs, u"md"_qs, u"7z"_qs, u"heif"_qs, u"zzz"_qs};
+    EXPECT_EQ(seen, QList<QStringList>{sorted});
+    EXPECT_EQ(state.selectedExtension(), u"pdf"_qs); // regardless of search and filter
+
+    state.setSelectedExtension(u"md"_qs);
+    state.load();
+    EXPECT_EQ(state.selectedExtension(), u"md"_qs);
+
+    // A failed list keeps list, history and selection; isLoading goes back to false.
+    manager->setHistory({record(u"A"_qs, u"md"_qs, viewer, Status::verified)});
+    manager->failRegisteredAssociations(failure(u"목록 실패"_qs));
+    manager->setRegisteredAssociations({});
+    state.setSelectedExtension(u"gone"_qs);
+    QSignalSpy loading(&state, &HalvoraState::isLoadingChanged);
+    state.load();
+    EXPECT_EQ(loading.count(), 2);
+    EXPECT_FALSE(state.isLoading());
+    EXPECT_EQ(state.alertMessage(), u"목록 실패"_qs);
+    EXPECT_EQ(extensionsOf(state.associations()), sorted);
+    EXPECT_TRUE(state.changeHistory().isEmpty());
+    EXPECT_EQ(state.selectedExtension(), u"gone"_qs);
+
+    // A failed history read keeps the new list but does not repair the selection; a
+    // failure that is not one of ours is shown too.
+    manager->failRegisteredAssociations(nullptr);
+    manager->setRegisteredAssociations({assoc(u"txt"_qs, editor)});
+    manager->failChangeHistory(std::make_exception_ptr(std::runtime_error("disk gone")));
+    state.load();
+    EXPECT_EQ(extensionsOf(state.associations()), QStringList{u"txt"_qs});
+    EXPECT_EQ(state.selectedExtension(), u"gone"_qs);
+    EXPECT_TRUE(state.alertMessage().has_value());
+    EXPECT_FALSE(state.isLoading());
+
+    manager->failChangeHistory(nullptr);
+    manager->setRegisteredAssociations({});
+    state.load();
+    EXPECT_FALSE(state.alertMessage());
+    EXPECT_TRUE(state.associations().isEmpty());
+    EXPECT_FALSE(state.selectedExtension());
+}
+
+TEST_F(StateTest, AddAndRefreshReplaceEntriesAndReportFailures)
+{
+    loadWith({assoc(u"pdf"_qs, viewer), assoc(u"zzz"_qs, std::nullopt)});
+    state.setSelectedExtension(u"zzz"_qs);
+    state.setSearchText(u"z"_qs);
+
+    manager->setAssociation(assoc(u"pdf"_qs, editor));
+    state.setAlertMessage(u"old"_qs);
+    state.addExtension(u" .PDF"_qs);
+    EXPECT_EQ(manager->calls().last(),
+              (ScriptedFileAssociationManager::Call{Op::loadAssociation, u" .PDF"_qs}));
+    EXPECT_EQ(extensionsOf(state.associations()), (QStringList{u"pdf"_qs, u"zzz"_qs}));
+    EXPECT_EQ(state.selectedAssociation(), assoc(u"pdf"_qs, editor));
+    EXPECT_EQ(state.searchText(), QString());
+    EXPECT_FALSE(state.alertMessage());
+
+    // A new extension lands at its catalog position.
+    manager->setAssociation(assoc(u"json"_qs, std::nullopt));
+    state.addExtension(u"json"_qs);
+    EXPECT_EQ(extensionsOf(state.associations()), (QStringList{u"pdf"_qs, u"json"_qs, u"zzz"_qs}));
+
+    state.setSearchText(u"j"_qs);
+    const auto before = state.associations();
+    state.addExtension(QString());
+    EXPECT_EQ(state.alertMessage(), u"확장자를 입력하세요."_qs);
+    EXPECT_EQ(state.associations(), before);
+    EXPECT_EQ(state.selectedExtension(), u"json"_qs);
+    EXPECT_EQ(state.searchText(), u"j"_qs);
+
+    manager->failLoadAssociation(u"json"_qs, failure(u"새로고침 실패"_qs));
+    state.setAlertMessage(std::nullopt);
+    state.refreshSelectedAssociation();
+    EXPECT_EQ(state.alertMessage(), u"새로고침 실패"_qs);
+    EXPECT_EQ(state.associations(), before);
+
+    manager->failLoadAssociation(u"json"_qs, nullptr);
+    manager->setAssociation(assoc(u"json"_qs, player));
+    state.refreshSelectedAssociation();
+    EXPECT_FALSE(state.alertMessage());
+    EXPECT_EQ(state.selectedAssociation(), assoc(u"json"_qs, player));
+
+    state.setSelectedExtension(std::nullopt);
+    state.setAlertMessage(u"stays"_qs);
+    manager->clearCalls();
+    state.refreshSelectedAssociation();
+    EXPECT_TRUE(manager->calls().isEmpty());
+    EXPECT_EQ(state.alertMessage(), u"stays"_qs);
+}
+
+TEST_F(StateTest, SearchLooksAtFourTextsOnly)
+{
+    const AssociatedApp copy = app(u"Viewer"_qs, u"org.example.Viewer.desktop"_qs, u"/opt"_qs);
+    loadWith({assoc(u"pdf"_qs, viewer), assoc(u"txt"_qs, editor, {editor, viewer}),
+              FileAssociation(u"md"_qs, u"text/markdown"_qs, std::nullopt, {viewer}),
+              FileAssociation(u"csv"_qs, u"text/csv"_qs, copy, {})});
+
+    auto visibleFor = [&](const QString &text) {
+        state.setSearchText(text);
+        return extensionsOf(state.visibleAssociations());
+    };
+    EXPECT_EQ(visibleFor(u" \n PDF\t"_qs), QStringList{u"pdf"_qs});
+    EXPECT_EQ(visibleFor(u"EXAMPLE.viewer"_qs), (QStringList{u"pdf"_qs, u"csv"_qs})); // not candidates
+    EXPECT_EQ(visibleFor(u"text/"_qs), (QStringList{u"md"_qs, u"csv"_qs}));
+    EXPECT_EQ(visibleFor(u"document v"_qs), QStringList{u"pdf"_qs});
+    EXPECT_EQ(visibleFor(u"/opt"_qs), QStringList{}); // the location is not searched
+    EXPECT_EQ(visibleFor(u"   "_qs).size(), 4);
+
+    state.setAssociationFilter(AssociationFilter::missingDefaultApplication);
+    EXPECT_EQ(visibleFor(u"text"_qs), QStringList{u"md"_qs});
+    state.setAssociationFilter(AssociationFilter::missingCandidateApps);
+    EXPECT_EQ(visibleFor(QString()), QStringList{u"csv"_qs});
+}
+
+TEST_F(StateTest, HistoryFiltersLookAtTheNewestRecordPerExtension)
+{
+    loadWith({assoc(u"pdf"_qs, viewer), assoc(u"txt"_qs, editor), assoc(u"md"_qs, editor),
+              assoc(u"csv"_qs, editor)},
+             {record(u"4"_qs, u"txt"_qs, viewer, Status::undoVerified),
+              record(u"3"_qs, u"md"_qs, viewer, Status::apiFailed),
+              record(u"2"_qs, u"txt"_qs, viewer, Status::verificationFailed),
+              record(u"1"_qs, u"csv"_qs, viewer, Status::undoFailed),
+              record(u"0"_qs, u"csv"_qs, viewer, Status::verified)});
+
+    state.setAssociationFilter(AssociationFilter::recentlyChanged);
+    EXPECT_EQ(extensionsOf(state.visibleAssociations()), (QStringList{u"txt"_qs, u"md"_qs, u"csv"_qs}));
+    state.setAssociationFilter(AssociationFilter::verificationFailed);
+    EXPECT_EQ(extensionsOf(state.visibleAssociations()), (QStringList{u"md"_qs, u"csv"_qs}));
+    state.setAssociationFilter(AssociationFilter::all);
+    EXPECT_EQ(state.visibleAssociations().size(), 4);
+}
+
+TEST_F(StateTest, GroupingsFollowTheirOrdersAndExpansion)
+{
+    const AssociatedApp copy = app(u"Player"_qs, u"org.example.Player.desktop"_qs, u"/opt"_qs);
+    const AssociatedApp zed = app(u"Zed"_qs, u"a.zed.desktop"_qs);
+    loadWith({assoc(u"zzz"_qs, std::nullopt), assoc(u"yyy"_qs, std::nullopt), assoc(u"xxx"_qs, std::nullopt),
+              assoc(u"mp4"_qs, player), assoc(u"mkv"_qs, copy), assoc(u"md"_qs, editor),
+              assoc(u"rtf"_qs, editor), assoc(u"json"_qs, zed), assoc(u"csv"_qs, zed)});
+
+    const auto groups = state.applicationGroupedVisibleAssociations();
+    QStringList ids;
+    for (const auto &group : groups)
+        ids.append(group.id());
+    // Equal counts order by name regardless of case; the unassigned group is last though
+    // largest; the same app at two locations makes two groups.
+    ASSERT_EQ(ids.size(), 5);
+    EXPECT_EQ(ids.mid(0, 2), (QStringList{editor.id(), zed.id()}));
+    EXPECT_EQ(QSet<QString>(ids.begin() + 2, ids.begin() + 4), (QSet<QString>{player.id(), copy.id()}));
+    EXPECT_EQ(ids.last(), AppAssociationGroup::unassignedID);
+    EXPECT_EQ(extensionsOf(groups[0].associations()), (QStringList{u"md"_qs, u"rtf"_qs}));
+    EXPECT_EQ(extensionsOf(groups[1].associations()), (QStringList{u"csv"_qs, u"json"_qs}));
+    EXPECT_EQ(extensionsOf(groups.last().associations()), (QStringList{u"xxx"_qs, u"yyy"_qs, u"zzz"_qs}));
+
+    EXPECT_TRUE(state.displayedAssociations(groups.last()).isEmpty());
+    state.toggleApplicationGroup(AppAssociationGroup::unassignedID);
+    EXPECT_EQ(state.displayedAssociations(groups.last()), groups.last().associations());
+
+    state.setSearchText(u"md"_qs);
+    const auto categories = state.groupedVisibleAssociations();
+    ASSERT_EQ(categories.size(), 2);
+    EXPECT_EQ(categories[0].category(), ExtensionCategory::frequentlyUsed);
+    EXPECT_EQ(categories[1].category(), ExtensionCategory::documents);
+    EXPECT_TRUE(state.displayedAssociations(categories[1]).isEmpty());
+    state.toggleGroup(ExtensionCategory::documents);
+    state.load(); // expansion survives loads and searches
+    EXPECT_EQ(extensionsOf(state.displayedAssociations(categories[1])), QStringList{u"md"_qs});
+    EXPECT_TRUE(state.displayedAssociations(categories[0]).isEmpty());
+}
+
+#ifndef QT_NO_DEBUG
+TEST(StateThreadDeathTest, UseFromAnotherThreadAssertsNamingTheOperation)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    auto manager = std::make_shared<ScriptedFileAssociationManager>();
+    HalvoraState state(manager, ExtensionCatalog::defaultCatalog());
+    EXPECT_DEATH(
+        {
+            std::unique_ptr<QThread> thread(
+                QThread::create([&] { state.toggleGroup(ExtensionCategory::data); }));
+            thread->start();
+            thread->wait();
+        },
+        "toggleGroup");
+}
+#endif
+
+} // namespace
+} // namespace halvora::test

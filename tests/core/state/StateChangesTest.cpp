@@ -1,0 +1,290 @@
+#include "StateTestSupport.h"
+
+namespace halvora::test {
+namespace {
+
+using Status = AssociationVerificationStatus;
+using RowStatus = BulkAssociationRowStatus;
+using Call = ScriptedFileAssociationManager::Call;
+
+TEST_F(StateTest, ConfirmReportsOutcomesAndKeepsStateOnFailure)
+{
+    loadWith({assoc(u"pdf"_qs, viewer, {viewer, editor}), assoc(u"txt"_qs, editor, {editor, viewer})});
+    const auto pdf = state.associations()[0];
+    const auto txt = state.associations()[1];
+
+    state.requestApply(player, pdf);
+    state.requestApply(editor, pdf);
+    const PendingAssociationChange change(pdf, editor);
+    EXPECT_EQ(state.pendingChange(), change);
+
+    state.cancelPendingChange();
+    manager->clearCalls();
+    state.confirmPendingChange();
+    EXPECT_TRUE(manager->calls().isEmpty());
+
+    state.setAlertMessage(u"old"_qs);
+    state.confirmPendingChange(change);
+    EXPECT_FALSE(state.alertMessage());
+    EXPECT_FALSE(state.pendingChange());
+    ASSERT_EQ(state.changeHistory().size(), 1);
+    EXPECT_EQ(state.changeHistory()[0].fileExtension(), u"pdf"_qs);
+    EXPECT_EQ(state.associations()[0].currentApp(), editor);
+
+    auto confirmTxt = [&] {
+        state.setPendingChange(PendingAssociationChange(txt, viewer));
+        state.confirmPendingChange();
+    };
+    manager->setApplyOutcome(u"txt"_qs, Status::verificationFailed, u"재확인 불일치"_qs);
+    confirmTxt();
+    EXPECT_EQ(state.alertMessage(), u"재확인 불일치"_qs);
+    EXPECT_FALSE(state.pendingChange());
+    manager->setApplyOutcome(u"txt"_qs, Status::apiFailed);
+    confirmTxt();
+    EXPECT_EQ(state.alertMessage(), u"적용 실패"_qs);
+    EXPECT_EQ(state.associations()[1].currentApp(), editor);
+
+    // A thrown apply, or a history that cannot be read afterwards, leaves everything as it was.
+    const auto history = state.changeHistory();
+    manager->failApply(u"txt"_qs, failure(u"저장 실패"_qs));
+    confirmTxt();
+    EXPECT_EQ(state.alertMessage(), u"저장 실패"_qs);
+    EXPECT_TRUE(state.pendingChange());
+    EXPECT_EQ(state.changeHistory(), history);
+
+    manager->failApply(u"txt"_qs, nullptr);
+    manager->setApplyOutcome(u"txt"_qs, Status::verified);
+    manager->failChangeHistory(failure(u"기록 실패"_qs));
+    confirmTxt();
+    EXPECT_EQ(state.alertMessage(), u"기록 실패"_qs);
+    EXPECT_TRUE(state.pendingChange());
+    EXPECT_EQ(state.changeHistory(), history);
+    EXPECT_EQ(state.associations()[1].currentApp(), editor);
+
+    // A failed refresh is silent; the outcome is still reported.
+    manager->failChangeHistory(nullptr);
+    manager->failLoadAssociation(u"txt"_qs, failure(u"새로고침 실패"_qs));
+    manager->setApplyOutcome(u"txt"_qs, Status::apiFailed, u"거부됨"_qs);
+    confirmTxt();
+    EXPECT_EQ(state.alertMessage(), u"거부됨"_qs);
+    EXPECT_EQ(state.changeHistory().size(), 5);
+}
+
+TEST_F(StateTest, UndoWalksBackThroughUndoableRecords)
+{
+    loadWith({assoc(u"pdf"_qs, editor), assoc(u"txt"_qs, editor)},
+             {record(u"3"_qs, u"pdf"_qs, viewer, Status::undoVerified),
+              record(u"2"_qs, u"txt"_qs, std::nullopt, Status::verified),
+              record(u"1"_qs, u"pdf"_qs, viewer, Status::verificationFailed),
+              record(u"0"_qs, u"txt"_qs, player, Status::verified)});
+    EXPECT_EQ(state.latestChange(u"pdf"_qs)->id(), u"3"_qs);
+    EXPECT_EQ(state.latestUndoableChange()->id(), u"1"_qs);
+
+    const PendingAssociationChange pending(state.associations()[0], viewer);
+    state.setPendingChange(pending);
+    state.setAlertMessage(u"old"_qs);
+    state.undoRecentChange();
+    EXPECT_FALSE(state.alertMessage());
+    EXPECT_EQ(state.changeHistory()[2].verificationStatus(), Status::undoVerified);
+    EXPECT_EQ(state.associations()[0].currentApp(), viewer);
+    EXPECT_EQ(state.pendingChange(), pending);
+
+    state.undoRecentChange();
+    EXPECT_EQ(state.associations()[1].currentApp(), player);
+    EXPECT_FALSE(state.latestUndoableChange());
+
+    state.setAlertMessage(std::nullopt);
+    manager->clearCalls();
+    state.undoRecentChange();
+    EXPECT_TRUE(manager->calls().isEmpty());
+    EXPECT_FALSE(state.alertMessage());
+
+    const auto history = state.changeHistory();
+    state.undoChange(history[1]);
+    EXPECT_EQ(state.alertMessage(),
+              FileAssociationError::noPreviousApplication(u"txt"_qs).localizedDescription());
+    EXPECT_EQ(state.changeHistory(), history);
+
+    manager->setUndoOutcome(u"pdf"_qs, Status::undoFailed);
+    state.undoChange(history[0]);
+    EXPECT_EQ(state.alertMessage(), u"되돌림 실패"_qs);
+}
+
+TEST_F(StateTest, BulkSelectionKeepsCheckingOrderAndPlansRowByRow)
+{
+    const AssociatedApp viewerElsewhere = app(u"Other name"_qs, viewer.bundleIdentifier(), u"/opt"_qs);
+    loadWith({assoc(u"pdf"_qs, viewer, {viewer, editor, player}),
+              assoc(u"txt"_qs, editor, {player, editor, viewer, viewerElsewhere}),
+              assoc(u"csv"_qs, std::nullopt, {viewer}), assoc(u"md"_qs, std::nullopt)});
+    auto find = [&](const QString &extension) {
+        for (const auto &a : state.associations()) {
+            if (a.fileExtension() == extension)
+                return a;
+        }
+        throw std::logic_error("not listed");
+    };
+
+    EXPECT_TRUE(state.commonCandidateAppsForBulkSelection().isEmpty());
+    EXPECT_TRUE(state.makeBulkPlan(viewer, false).rows().isEmpty());
+
+    state.setBulkSelectionEnabled(true);
+    QSignalSpy toggles(&state, &HalvoraState::selectedExtensionsForBulkChanged);
+    for (const auto &extension : {u"pdf"_qs, u"txt"_qs, u"pdf"_qs, u"pdf"_qs})
+        state.toggleBulkSelection(find(extension));
+    EXPECT_EQ(toggles.count(), 4);
+    EXPECT_EQ(extensionsOf(state.bulkSelectedAssociations()), (QStringList{u"txt"_qs, u"pdf"_qs}));
+
+    // Same bundle identifier means same app; names and locations come from the first
+    // checked association, where the later duplicate wins.
+    const auto common = state.commonCandidateAppsForBulkSelection();
+    EXPECT_EQ(common, (QList<AssociatedApp>{viewerElsewhere, player, editor}));
+
+    state.toggleBulkSelection(find(u"csv"_qs));
+    state.toggleBulkSelection(find(u"md"_qs));
+    EXPECT_TRUE(state.commonCandidateAppsForBulkSelection().isEmpty());
+
+    const auto plan = state.makeBulkPlan(viewerElsewhere, false);
+    QList<RowStatus> statuses;
+    QList<std::optional<QString>> notes;
+    for (const auto &row : plan.rows()) {
+        statuses.append(row.status());
+        notes.append(row.note());
+    }
+    EXPECT_EQ(statuses,
+              (QList<RowStatus>{RowStatus::ready, RowStatus::skipped, RowStatus::ready, RowStatus::blocked}));
+    EXPECT_EQ(notes,
+              (QList<std::optional<QString>>{std::nullopt, u"이미 현재 기본 앱입니다."_qs,
+                                             u"이전 기본 앱이 없어 되돌리기 대상은 저장되지 않습니다."_qs,
+                                             u"선택한 앱이 이 확장자의 호환 후보에 없습니다."_qs}));
+    const auto direct = state.makeBulkPlan(viewerElsewhere, true);
+    EXPECT_EQ(direct.rows()[3].status(), RowStatus::ready);
+    EXPECT_EQ(direct.rows()[3].note(), notes[2]);
+
+    state.requestBulkPlan(viewer, false);
+    state.cancelBulkPlan();
+    EXPECT_FALSE(state.pendingBulkPlan());
+
+    // An extension that drops out of the list stays checked but is left out.
+    manager->setRegisteredAssociations({find(u"pdf"_qs), find(u"txt"_qs), find(u"md"_qs)});
+    state.load();
+    EXPECT_TRUE(state.isSelectedForBulk(u"csv"_qs));
+    EXPECT_EQ(extensionsOf(state.bulkSelectedAssociations()), (QStringList{u"txt"_qs, u"pdf"_qs, u"md"_qs}));
+
+    state.setBulkSelectionEnabled(false);
+    EXPECT_TRUE(state.selectedExtensionsForBulk().isEmpty());
+    EXPECT_TRUE(state.bulkSelectedAssociations().isEmpty());
+}
+
+TEST_F(StateTest, BulkApplyCountsOutcomesAndEndsBulkMode)
+{
+    loadWith({assoc(u"pdf"_qs, editor, {editor, viewer}), assoc(u"txt"_qs, editor, {editor, viewer}),
+              assoc(u"md"_qs, viewer), assoc(u"csv"_qs, editor)});
+    state.setBulkSelectionEnabled(true);
+    for (const auto &a : state.associations())
+        state.toggleBulkSelection(a);
+    const auto plan = state.makeBulkPlan(viewer, false);
+    state.setPendingBulkPlan(state.makeBulkPlan(editor, false)); // confirm uses its argument
+    manager->failApply(u"pdf"_qs, failure(u"적용 불가"_qs));
+    manager->clearCalls();
+
+    state.confirmBulkPlan(plan);
+    QStringList applied;
+    for (const auto &call : manager->calls()) {
+        if (call.operation == Op::applyDefaultApplication)
+            applied.append(call.argument);
+    }
+    EXPECT_EQ(applied, (QStringList{u"pdf"_qs, u"txt"_qs}));
+    EXPECT_EQ(state.bulkApplySummary(), BulkAssociationApplySummary(1, 1, 1, 1));
+    EXPECT_FALSE(state.alertMessage());
+    EXPECT_EQ(state.associations()[1].currentApp(), viewer);
+    EXPECT_EQ(state.changeHistory().size(), 1);
+    EXPECT_FALSE(state.pendingBulkPlan());
+    EXPECT_TRUE(state.selectedExtensionsForBulk().isEmpty());
+    EXPECT_FALSE(state.isBulkSelectionEnabled());
+
+    // Nothing ready: no change, still a summary; a history failure is shown.
+    state.setBulkSelectionEnabled(true);
+    state.toggleBulkSelection(state.associations()[2]);
+    manager->failChangeHistory(failure(u"기록 실패"_qs));
+    manager->clearCalls();
+    state.confirmBulkPlan(state.makeBulkPlan(viewer, false));
+    EXPECT_EQ(manager->callCount(Op::applyDefaultApplication), 0);
+    EXPECT_EQ(state.bulkApplySummary(), BulkAssociationApplySummary(0, 0, 1, 0));
+    EXPECT_EQ(state.alertMessage(), u"기록 실패"_qs);
+    EXPECT_FALSE(state.isBulkSelectionEnabled());
+    state.clearBulkSummary();
+    EXPECT_FALSE(state.bulkApplySummary());
+}
+
+TEST_F(StateTest, OverlappingOperationsInterleaveAndTheLastWriteWins)
+{
+    // Two loads: the second finishes first and clears isLoading; the first still lands.
+    manager->hold(Op::loadRegisteredAssociations);
+    state.load();
+    state.load();
+    EXPECT_TRUE(state.isLoading());
+    manager->setRegisteredAssociations({assoc(u"txt"_qs, editor)});
+    manager->releaseLatest(Op::loadRegisteredAssociations);
+    EXPECT_FALSE(state.isLoading());
+    EXPECT_EQ(state.selectedExtension(), u"txt"_qs);
+    manager->setRegisteredAssociations({assoc(u"pdf"_qs, viewer, {viewer, editor})});
+    manager->releaseNext(Op::loadRegisteredAssociations);
+    EXPECT_EQ(extensionsOf(state.associations()), QStringList{u"pdf"_qs});
+    EXPECT_EQ(state.selectedExtension(), u"pdf"_qs);
+
+    // A confirmation while a load waits; the load's older answer wins when it lands.
+    const auto stale = state.associations();
+    state.load();
+    state.confirmPendingChange(PendingAssociationChange(stale[0], editor));
+    EXPECT_EQ(state.associations()[0].currentApp(), editor);
+    manager->setRegisteredAssociations(stale);
+    manager->releaseAll();
+    EXPECT_EQ(state.associations(), stale);
+    EXPECT_EQ(state.changeHistory().size(), 1);
+
+    // A bulk apply whose task nobody keeps, while the user changes the selection and a row
+    // drops out of the list.
+    loadWith({assoc(u"pdf"_qs, editor, {editor, viewer}), assoc(u"txt"_qs, editor, {editor, viewer}),
+              assoc(u"md"_qs, viewer)});
+    state.setBulkSelectionEnabled(true);
+    state.toggleBulkSelection(state.associations()[0]);
+    state.toggleBulkSelection(state.associations()[1]);
+    manager->hold(Op::applyDefaultApplication);
+    state.confirmBulkPlan(state.makeBulkPlan(viewer, false));
+    state.toggleBulkSelection(state.associations()[0]);
+    state.toggleBulkSelection(state.associations()[2]);
+    manager->setRegisteredAssociations({assoc(u"pdf"_qs, editor, {editor, viewer}), assoc(u"md"_qs, viewer)});
+    state.load();
+    EXPECT_EQ(manager->heldCount(), 1);
+    manager->releaseNext(Op::applyDefaultApplication);
+    state.toggleBulkSelection(state.associations()[0]);
+    manager->releaseNext(Op::applyDefaultApplication);
+    EXPECT_EQ(manager->heldCount(), 0);
+    EXPECT_EQ(state.bulkApplySummary(), BulkAssociationApplySummary(2, 0, 0, 0));
+    EXPECT_EQ(extensionsOf(state.associations()), (QStringList{u"pdf"_qs, u"md"_qs}));
+    EXPECT_TRUE(state.selectedExtensionsForBulk().isEmpty());
+    EXPECT_TRUE(state.bulkSelectedAssociations().isEmpty());
+    EXPECT_FALSE(state.isBulkSelectionEnabled());
+}
+
+TEST(StateLifetimeTest, OperationsResumingAfterTheStateIsGoneDoNothing)
+{
+    auto manager = std::make_shared<ScriptedFileAssociationManager>();
+    manager->setRegisteredAssociations({assoc(u"pdf"_qs, viewer, {viewer, editor})});
+    auto state = std::make_unique<HalvoraState>(manager, ExtensionCatalog::defaultCatalog());
+    state->load();
+    manager->hold(Op::loadRegisteredAssociations);
+    manager->hold(Op::applyDefaultApplication);
+    state->load();
+    state->confirmBulkPlan(BulkAssociationChangePlan(
+        editor,
+        {BulkAssociationChangeRow(state->associations()[0], editor, RowStatus::ready, std::nullopt)}));
+    state->confirmPendingChange(PendingAssociationChange(state->associations()[0], editor));
+    state.reset();
+    manager->releaseAll();
+    EXPECT_EQ(manager->heldCount(), 0);
+    EXPECT_EQ(manager->callCount(Op::loadAssociation), 0);
+}
+
+} // namespace
+} // namespace halvora::test

@@ -1,0 +1,83 @@
+#pragma once
+
+#include "core/model/ExtensionCatalog.h"
+#include "core/model/FileAssociationError.h"
+#include "core/state/HalvoraState.h"
+#include "support/doubles/ScriptedFileAssociationManager.h"
+
+#include <QSignalSpy>
+#include <QStringList>
+#include <QUrl>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <ostream>
+
+inline void PrintTo(const QString &text, std::ostream *out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
+
+namespace halvora::test {
+
+using Op = ScriptedFileAssociationManager::Operation;
+
+inline AssociatedApp app(const QString &name, const QString &bundle, const QString &dir = u"/usr/share"_qs)
+{
+    return AssociatedApp(name, bundle, QUrl::fromLocalFile(dir + u"/applications/"_qs + bundle));
+}
+
+inline const AssociatedApp viewer = app(u"Document Viewer"_qs, u"org.example.Viewer.desktop"_qs);
+inline const AssociatedApp editor = app(u"text editor"_qs, u"org.example.Editor.desktop"_qs);
+inline const AssociatedApp player = app(u"Player"_qs, u"org.example.Player.desktop"_qs);
+
+inline FileAssociation assoc(const QString &extension, std::optional<AssociatedApp> current,
+                             QList<AssociatedApp> candidates = {})
+{
+    if (candidates.isEmpty() && current)
+        candidates.append(*current);
+    return FileAssociation(extension, u"application/x-"_qs + extension, std::move(current),
+                           std::move(candidates));
+}
+
+inline AssociationChangeRecord record(const QString &id, const QString &extension,
+                                      std::optional<AssociatedApp> previous,
+                                      AssociationVerificationStatus status,
+                                      std::optional<QString> message = std::nullopt)
+{
+    return AssociationChangeRecord(id, extension, u"application/x-"_qs + extension, std::move(previous),
+                                   editor, Timestamp(1000.0), status, std::move(message));
+}
+
+inline QStringList extensionsOf(const QList<FileAssociation> &associations)
+{
+    QStringList extensions;
+    for (const auto &a : associations)
+        extensions.append(a.fileExtension());
+    return extensions;
+}
+
+inline std::exception_ptr failure(const QString &message)
+{
+    return std::make_exception_ptr(FileAssociationError::systemFailure(message));
+}
+
+class StateTest : public ::testing::Test {
+protected:
+    void TearDown() override { manager->releaseAll(); }
+
+    // Registers the associations and loads them (unheld calls finish at once).
+    void loadWith(QList<FileAssociation> associations, QList<AssociationChangeRecord> history = {})
+    {
+        manager->setRegisteredAssociations(std::move(associations));
+        manager->setHistory(std::move(history));
+        state.load();
+    }
+
+    std::shared_ptr<ScriptedFileAssociationManager> manager =
+        std::make_shared<ScriptedFileAssociationManager>();
+    HalvoraState state{manager, ExtensionCatalog::defaultCatalog()};
+};
+
+} // namespace halvora::test

@@ -1,0 +1,317 @@
+#include "core/system/SystemErrors.h"
+#include "linux/desktop/LaunchServicesPlistReader.h"
+#include "linux/desktop/MimeAppsListReader.h"
+
+#include <plist/plist.h>
+
+#include <QRandomGenerator>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+using namespace halvora;
+
+namespace {
+
+using Handlers = QList<LaunchServicesContentTypeHandler>;
+
+LaunchServicesContentTypeHandler handler(const char *type, std::optional<QString> id = std::nullopt)
+{
+    return {QString::fromUtf8(type), std::move(id)};
+}
+
+// --- property lists, built through libplist ----------------------------------------------
+
+enum class Encoding { xml, binary };
+
+QByteArray encode(plist_t root, Encoding encoding)
+{
+    char *data = nullptr;
+    uint32_t length = 0;
+    if (encoding == Encoding::xml)
+        plist_to_xml(root, &data, &length);
+    else
+        plist_to_bin(root, &data, &length);
+    QByteArray bytes(data, static_cast<qsizetype>(length));
+    if (encoding == Encoding::xml)
+        plist_to_xml_free(data);
+    else
+        plist_to_bin_free(data);
+    plist_free(root);
+    return bytes;
+}
+
+plist_t dict(std::initializer_list<std::pair<const char *, plist_t>> items)
+{
+    plist_t node = plist_new_dict();
+    for (const auto &[key, value] : items)
+        plist_dict_set_item(node, key, value);
+    return node;
+}
+
+plist_t array(std::initializer_list<plist_t> items)
+{
+    plist_t node = plist_new_array();
+    for (plist_t item : items)
+        plist_array_append_item(node, item);
+    return node;
+}
+
+plist_t text(const char *value)
+{
+    return plist_new_string(value);
+}
+
+plist_t withHandlers(plist_t handlers)
+{
+    return dict({{"LSHandlers", handlers}, {"LSAdditionalKey", plist_new_uint(3)}});
+}
+
+Handlers readPlist(const QByteArray &bytes)
+{
+    return LaunchServicesPlistReader().registeredContentTypeHandlers(bytes);
+}
+
+// Throws nothing else than the reader's own failure.
+bool refusedAsPlist(const QByteArray &bytes)
+{
+    try {
+        readPlist(bytes);
+        return false;
+    } catch (const HandlerListFormatError &error) {
+        return !error.reason().isEmpty();
+    }
+}
+
+// A binary property list written by hand, for shapes the library cannot produce itself:
+// object i is an array of the objects listed in children[i]; one-byte offsets are too
+// small, so offsets and references are four bytes.
+QByteArray binaryArrays(const QList<QList<quint32>> &children)
+{
+    QByteArray bytes("bplist00");
+    QList<quint32> offsets;
+    auto put = [&bytes](quint64 value, int width) {
+        for (int i = width - 1; i >= 0; --i)
+            bytes.append(static_cast<char>((value >> (8 * i)) & 0xFF));
+    };
+    for (const QList<quint32> &refs : children) {
+        offsets.append(static_cast<quint32>(bytes.size()));
+        if (refs.size() < 15) {
+            bytes.append(static_cast<char>(0xA0 | refs.size()));
+        } else {
+            bytes.append(static_cast<char>(0xAF));
+            bytes.append(static_cast<char>(0x12));
+            put(refs.size(), 4);
+        }
+        for (quint32 ref : refs)
+            put(ref, 4);
+    }
+    const quint64 table = bytes.size();
+    for (quint32 offset : offsets)
+        put(offset, 4);
+    bytes.append(QByteArray(6, '\0'));
+    bytes.append('\x04');
+    bytes.append('\x04');
+    put(children.size(), 8);
+    put(0, 8);
+    put(table, 8);
+    return bytes;
+}
+
+} // namespace
+
+TEST(LaunchServicesPlistReader, ChoosesRolesAndSkipsEntriesInBothEncodings)
+{
+    for (const Encoding encoding : {Encoding::xml, Encoding::binary}) {
+        const QByteArray bytes = encode(
+            withHandlers(array({
+                dict({{"LSHandlerContentType", text("public.plain-text")},
+                      {"LSHandlerRoleViewer", text("com.example.viewer")},
+                      {"LSHandlerRoleAll", text("com.example.all")}}),
+                dict({{"LSHandlerContentType", text("public.png")},
+                      {"LSHandlerRoleEditor", text("com.example.editor")}}),
+                dict({{"LSHandlerContentType", text("public.jpeg")},
+                      {"LSHandlerRoleAll", plist_new_uint(5)},
+                      {"LSHandlerRoleViewer", text("com.example.viewer")}}),
+                dict({{"LSHandlerContentType", text("com.adobe.pdf")}}),
+                dict({{"LSHandlerURLScheme", text("https")},
+                      {"LSHandlerRoleAll", text("com.example.browser")}}),
+                dict({{"LSHandlerContentType", text("")}, {"LSHandlerRoleAll", text("com.example.empty")}}),
+                dict({{"LSHandlerContentType", plist_new_bool(1)},
+                      {"LSHandlerRoleAll", text("com.example.bool")}}),
+                dict({{"LSHandlerContentType", text("public.plain-text")}, {"LSHandlerRoleAll", text("")}}),
+                dict({{"LSHandlerContentType", text("public.héllo-텍스트")},
+                      {"LSHandlerRoleAll", text("com.예제")}}),
+            })),
+            encoding);
+        const Handlers expected{
+            handler("public.plain-text", QStringLiteral("com.example.all")),
+            handler("public.png", QStringLiteral("com.example.editor")),
+            handler("public.jpeg", QStringLiteral("com.example.viewer")),
+            handler("com.adobe.pdf"),
+            handler("public.plain-text", QString()),
+            handler("public.héllo-텍스트", QStringLiteral("com.예제")),
+        };
+        EXPECT_EQ(readPlist(bytes), expected) << (encoding == Encoding::xml ? "xml" : "binary");
+    }
+}
+
+TEST(LaunchServicesPlistReader, UnusableStructuresGiveNothing)
+{
+    for (const Encoding encoding : {Encoding::xml, Encoding::binary}) {
+        const plist_t entry = dict({{"LSHandlerContentType", text("public.png")}});
+        EXPECT_TRUE(readPlist(encode(array({plist_copy(entry)}), encoding)).isEmpty());
+        EXPECT_TRUE(readPlist(encode(text("LSHandlers"), encoding)).isEmpty());
+        EXPECT_TRUE(readPlist(encode(dict({{"Other", plist_copy(entry)}}), encoding)).isEmpty());
+        EXPECT_TRUE(readPlist(encode(withHandlers(plist_copy(entry)), encoding)).isEmpty());
+        // One element that is not a dictionary spoils the whole array.
+        EXPECT_TRUE(
+            readPlist(encode(withHandlers(array({plist_copy(entry), text("stray")})), encoding)).isEmpty());
+        plist_free(entry);
+    }
+}
+
+TEST(LaunchServicesPlistReader, RefusesWhatIsNotAPropertyList)
+{
+    const QByteArray valid =
+        encode(withHandlers(array({dict({{"LSHandlerContentType", text("public.png")}})})), Encoding::binary);
+    const QByteArray xml =
+        encode(withHandlers(array({dict({{"LSHandlerContentType", text("public.png")}})})), Encoding::xml);
+    QByteArray garbage(64 * 1024, '\0');
+    for (char &byte : garbage)
+        byte = static_cast<char>(QRandomGenerator::global()->generate());
+
+    EXPECT_TRUE(refusedAsPlist(QByteArray()));
+    EXPECT_TRUE(refusedAsPlist(garbage));
+    EXPECT_TRUE(refusedAsPlist("bplist00" + garbage));
+    EXPECT_TRUE(refusedAsPlist(valid.left(valid.size() - 5)));
+    EXPECT_TRUE(refusedAsPlist(valid.left(12)));
+    EXPECT_TRUE(refusedAsPlist(xml.left(xml.size() / 2)));
+    EXPECT_TRUE(refusedAsPlist("[Default Applications]\ntext/plain=a.desktop\n"));
+}
+
+TEST(LaunchServicesPlistReader, RefusesHostileNestingAndExpansionBeforeParsing)
+{
+    constexpr int levels = 10'000;
+    const QByteArray xmlDeep = "<?xml version=\"1.0\"?><plist version=\"1.0\">" +
+                               QByteArray("<array>").repeated(levels) +
+                               QByteArray("</array>").repeated(levels) + "</plist>";
+    EXPECT_TRUE(refusedAsPlist(xmlDeep));
+    QList<QList<quint32>> chain;
+    for (quint32 i = 0; i < levels; ++i)
+        chain.append(i + 1 < levels ? QList<quint32>{i + 1} : QList<quint32>{});
+    EXPECT_TRUE(refusedAsPlist(binaryArrays(chain)));
+
+    // Forty arrays, each holding the next twice: a few hundred bytes that would decode into 2^40 nodes.
+    QList<QList<quint32>> doubling;
+    for (quint32 i = 0; i < 40; ++i)
+        doubling.append(i + 1 < 40 ? QList<quint32>{i + 1, i + 1} : QList<quint32>{});
+    EXPECT_TRUE(refusedAsPlist(binaryArrays(doubling)));
+    EXPECT_TRUE(refusedAsPlist(binaryArrays({{1}, {0}})));
+    EXPECT_TRUE(refusedAsPlist(binaryArrays({{7}})));
+
+    // Moderate nesting in keys the reader ignores, and shared leaves, are fine.
+    const QByteArray xmlModerate =
+        "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>Deep</key>" +
+        QByteArray("<array>").repeated(100) + QByteArray("</array>").repeated(100) +
+        "<key>LSHandlers</key><array><dict><key>LSHandlerContentType</key><string>public.png</string></dict>"
+        "</array></dict></plist>";
+    EXPECT_EQ(readPlist(xmlModerate), Handlers{handler("public.png")});
+    EXPECT_TRUE(readPlist(binaryArrays({{1, 1, 1}, {}})).isEmpty());
+}
+
+TEST(LaunchServicesPlistReader, ReadsAFiftyMegabyteList)
+{
+    const QByteArray entry = "<dict><key>LSHandlerContentType</key><string>public.item-%1</string>"
+                             "<key>LSHandlerRoleAll</key><string>com.example.handler</string></dict>\n";
+    QByteArray bytes = "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>LSHandlers</key><array>\n";
+    int count = 0;
+    while (bytes.size() < 50 * 1024 * 1024) {
+        bytes += QByteArray(entry).replace("%1", QByteArray::number(count));
+        ++count;
+    }
+    bytes += "</array></dict></plist>";
+    const Handlers handlers = readPlist(bytes);
+    ASSERT_EQ(handlers.size(), count);
+    EXPECT_EQ(handlers.last(), handler(QStringLiteral("public.item-%1").arg(count - 1).toUtf8().constData(),
+                                       QStringLiteral("com.example.handler")));
+    EXPECT_TRUE(refusedAsPlist(QByteArray(50 * 1024 * 1024, 'x')));
+}
+
+// --- mimeapps.list -----------------------------------------------------------------------
+
+namespace {
+
+Handlers readMimeApps(const QByteArray &bytes)
+{
+    return MimeAppsListReader().registeredContentTypeHandlers(bytes);
+}
+
+} // namespace
+
+TEST(MimeAppsListReader, DefaultsInFileOrderThenFurtherAddedTypes)
+{
+    const QByteArray bytes = "# chosen by the user\n"
+                             "[Added Associations]\n"
+                             "image/png=viewer.desktop;\n"
+                             "application/json=editor.desktop;\n"
+                             "\n"
+                             "[Default Applications]\n"
+                             "text/plain=My Notes 메모.desktop;editor.desktop;\n"
+                             "application/pdf=\n"
+                             "text/markdown=;;editor.desktop;\n"
+                             "text/plain[ko]=ignored.desktop\n"
+                             "image/png=viewer.desktop\n"
+                             "application/pdf=viewer.desktop;\n"
+                             "[Removed Associations]\n"
+                             "text/html=browser.desktop;\n";
+    const Handlers expected{
+        handler("text/plain", QStringLiteral("My Notes 메모.desktop")),
+        // A repeated key keeps its first place and, as GKeyFile reads it, the last value.
+        handler("application/pdf", QStringLiteral("viewer.desktop")),
+        handler("text/markdown", QStringLiteral("editor.desktop")),
+        handler("image/png", QStringLiteral("viewer.desktop")),
+        handler("application/json"),
+    };
+    EXPECT_EQ(readMimeApps(bytes), expected);
+    EXPECT_TRUE(readMimeApps("").isEmpty());
+    EXPECT_TRUE(readMimeApps("[Other]\na=b\n").isEmpty());
+}
+
+TEST(MimeAppsListReader, RefusesWhatGKeyFileRefusesAndReadsOddBytesAsItDoes)
+{
+    for (const QByteArray &bytes :
+         {QByteArray("text/plain=a.desktop\n"), QByteArray("[Default Applications]\njust some words\n"),
+          QByteArray("[Default Applications\ntext/plain=a.desktop\n")}) {
+        try {
+            readMimeApps(bytes);
+            ADD_FAILURE() << bytes.toStdString();
+        } catch (const HandlerListFormatError &error) {
+            EXPECT_FALSE(error.reason().isEmpty());
+            EXPECT_TRUE(error.inFile(QStringLiteral("/x/mimeapps.list"))
+                            .localizedDescription()
+                            .contains(QStringLiteral("/x/mimeapps.list")));
+        }
+    }
+
+    // A value that is not UTF-8 names no handler; a NUL byte ends the value, as for GIO.
+    static const char oddBytes[] =
+        "[Default Applications]\ntext/plain=bad\xff.desktop\nimage/png=view\0er.desktop\n"
+        "application/pdf=viewer.desktop\n";
+    const QByteArray odd(oddBytes, sizeof oddBytes - 1);
+    EXPECT_EQ(readMimeApps(odd),
+              (Handlers{handler("text/plain"), handler("image/png", QStringLiteral("view")),
+                        handler("application/pdf", QStringLiteral("viewer.desktop"))}));
+}
+
+TEST(MimeAppsListReader, ReadsAHundredThousandEntries)
+{
+    QByteArray bytes = "[Default Applications]\n";
+    for (int i = 0; i < 100'000; ++i)
+        bytes +=
+            "application/x-item-" + QByteArray::number(i) + "=app-" + QByteArray::number(i) + ".desktop;\n";
+    const Handlers handlers = readMimeApps(bytes);
+    ASSERT_EQ(handlers.size(), 100'000);
+    EXPECT_EQ(handlers[99'999], handler("application/x-item-99999", QStringLiteral("app-99999.desktop")));
+}

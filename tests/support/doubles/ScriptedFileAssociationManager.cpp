@@ -1,0 +1,304 @@
+#include "support/doubles/ScriptedFileAssociationManager.h"
+
+#include "core/model/FileAssociationError.h"
+#include "core/model/FileExtensionNormalizer.h"
+
+#include <QtDebug>
+
+#include <utility>
+
+namespace halvora::test {
+
+namespace {
+
+constexpr qsizetype historyLimit = 50;
+
+// Records get strictly increasing times so that the history order is predictable.
+Timestamp nextRecordTime()
+{
+    static double seconds = 700'000'000.0;
+    seconds += 1.0;
+    return Timestamp(seconds);
+}
+
+FileAssociation withCurrentApp(const FileAssociation &association, std::optional<AssociatedApp> app)
+{
+    return FileAssociation(association.fileExtension(), association.contentTypeIdentifier(), std::move(app),
+                           association.candidateApps());
+}
+
+} // namespace
+
+ScriptedFileAssociationManager::~ScriptedFileAssociationManager()
+{
+    if (const int waiting = heldCount())
+        qWarning("ScriptedFileAssociationManager: %d held calls were never released", waiting);
+}
+
+// --- answers -----------------------------------------------------------------------------
+
+void ScriptedFileAssociationManager::setRegisteredAssociations(QList<FileAssociation> associations)
+{
+    registered_ = std::move(associations);
+}
+
+void ScriptedFileAssociationManager::setAssociation(FileAssociation association)
+{
+    for (auto &existing : registered_) {
+        if (existing.fileExtension() == association.fileExtension()) {
+            existing = association;
+            return;
+        }
+    }
+    extra_.insert(association.fileExtension(), std::move(association));
+}
+
+void ScriptedFileAssociationManager::removeAssociation(const QString &fileExtension)
+{
+    registered_.removeIf([&](const FileAssociation &a) { return a.fileExtension() == fileExtension; });
+    extra_.remove(fileExtension);
+}
+
+std::optional<FileAssociation> ScriptedFileAssociationManager::association(const QString &fileExtension) const
+{
+    for (const auto &existing : registered_) {
+        if (existing.fileExtension() == fileExtension)
+            return existing;
+    }
+    const auto found = extra_.constFind(fileExtension);
+    if (found != extra_.constEnd())
+        return *found;
+    return std::nullopt;
+}
+
+QList<FileAssociation> ScriptedFileAssociationManager::registeredAssociations() const
+{
+    return registered_;
+}
+
+void ScriptedFileAssociationManager::setHistory(QList<AssociationChangeRecord> history)
+{
+    history_ = std::move(history);
+}
+
+void ScriptedFileAssociationManager::setApplyOutcome(const QString &fileExtension,
+                                                     AssociationVerificationStatus status,
+                                                     std::optional<QString> message)
+{
+    applyOutcomes_.insert(fileExtension, Outcome{status, std::move(message)});
+}
+
+void ScriptedFileAssociationManager::setUndoOutcome(const QString &fileExtension,
+                                                    AssociationVerificationStatus status,
+                                                    std::optional<QString> message)
+{
+    undoOutcomes_.insert(fileExtension, Outcome{status, std::move(message)});
+}
+
+// --- failures ------------------------------------------------------------------------------
+
+void ScriptedFileAssociationManager::failRegisteredAssociations(std::exception_ptr failure)
+{
+    registeredFailure_ = std::move(failure);
+}
+
+void ScriptedFileAssociationManager::failLoadAssociation(const QString &fileExtension,
+                                                         std::exception_ptr failure)
+{
+    loadFailures_.insert(fileExtension, std::move(failure));
+}
+
+void ScriptedFileAssociationManager::failChangeHistory(std::exception_ptr failure)
+{
+    historyFailure_ = std::move(failure);
+}
+
+void ScriptedFileAssociationManager::failApply(const QString &fileExtension, std::exception_ptr failure)
+{
+    applyFailures_.insert(fileExtension, std::move(failure));
+}
+
+void ScriptedFileAssociationManager::failUndo(const QString &fileExtension, std::exception_ptr failure)
+{
+    undoFailures_.insert(fileExtension, std::move(failure));
+}
+
+void ScriptedFileAssociationManager::rethrowIfSet(const std::exception_ptr &failure)
+{
+    if (failure)
+        std::rethrow_exception(failure);
+}
+
+// --- holding ------------------------------------------------------------------------------
+
+void ScriptedFileAssociationManager::hold(Operation operation)
+{
+    holding_.insert(operation, true);
+}
+
+void ScriptedFileAssociationManager::stopHolding(Operation operation)
+{
+    holding_.insert(operation, false);
+}
+
+int ScriptedFileAssociationManager::heldCount(Operation operation) const
+{
+    const auto found = held_.constFind(operation);
+    return found == held_.constEnd() ? 0 : int(found->size());
+}
+
+int ScriptedFileAssociationManager::heldCount() const
+{
+    int count = 0;
+    for (const auto &gates : held_)
+        count += int(gates.size());
+    return count;
+}
+
+void ScriptedFileAssociationManager::open(const std::shared_ptr<Gate> &gate)
+{
+    gate->released = true;
+    if (gate->waiter)
+        gate->waiter.resume();
+}
+
+bool ScriptedFileAssociationManager::releaseNext(Operation operation)
+{
+    auto &gates = held_[operation];
+    if (gates.empty())
+        return false;
+    auto gate = gates.front();
+    gates.pop_front();
+    open(gate);
+    return true;
+}
+
+bool ScriptedFileAssociationManager::releaseLatest(Operation operation)
+{
+    auto &gates = held_[operation];
+    if (gates.empty())
+        return false;
+    auto gate = gates.back();
+    gates.pop_back();
+    open(gate);
+    return true;
+}
+
+void ScriptedFileAssociationManager::releaseAll()
+{
+    holding_.clear();
+    // A released call may start new calls; they are not held any more, so this ends.
+    for (bool any = true; any;) {
+        any = false;
+        for (auto operation : {Operation::loadRegisteredAssociations, Operation::loadAssociation,
+                               Operation::applyDefaultApplication, Operation::undoChange}) {
+            while (releaseNext(operation))
+                any = true;
+        }
+    }
+}
+
+ScriptedFileAssociationManager::GateAwaiter ScriptedFileAssociationManager::enter(Operation operation,
+                                                                                  QString argument)
+{
+    calls_.append(Call{operation, std::move(argument)});
+    if (!holding_.value(operation))
+        return GateAwaiter{};
+    auto gate = std::make_shared<Gate>();
+    held_[operation].push_back(gate);
+    return GateAwaiter{gate};
+}
+
+// --- what was asked -------------------------------------------------------------------------
+
+int ScriptedFileAssociationManager::callCount(Operation operation) const
+{
+    int count = 0;
+    for (const auto &call : calls_)
+        count += call.operation == operation ? 1 : 0;
+    return count;
+}
+
+void ScriptedFileAssociationManager::clearCalls()
+{
+    calls_.clear();
+    historyReads_ = 0;
+}
+
+// --- the interface ----------------------------------------------------------------------------
+
+FileAssociation ScriptedFileAssociationManager::answer(const QString &normalizedExtension) const
+{
+    rethrowIfSet(loadFailures_.value(normalizedExtension));
+    auto found = association(normalizedExtension);
+    if (!found)
+        throw FileAssociationError::contentTypeUnavailable(normalizedExtension);
+    return *found;
+}
+
+QCoro::Task<QList<FileAssociation>> ScriptedFileAssociationManager::loadRegisteredAssociations()
+{
+    co_await enter(Operation::loadRegisteredAssociations, {});
+    rethrowIfSet(registeredFailure_);
+    // A copy: QCoro's co_return moves from any lvalue it is given, members included.
+    co_return QList<FileAssociation>(registered_);
+}
+
+QCoro::Task<FileAssociation> ScriptedFileAssociationManager::loadAssociation(QString extension)
+{
+    co_await enter(Operation::loadAssociation, extension);
+    co_return answer(FileExtensionNormalizer::normalize(extension));
+}
+
+QCoro::Task<AssociationChangeRecord>
+ScriptedFileAssociationManager::applyDefaultApplication(AssociatedApp app, FileAssociation association)
+{
+    const QString extension = association.fileExtension();
+    co_await enter(Operation::applyDefaultApplication, extension);
+    rethrowIfSet(applyFailures_.value(extension));
+
+    const Outcome outcome =
+        applyOutcomes_.value(extension, Outcome{AssociationVerificationStatus::verified, {}});
+    AssociationChangeRecord record(newRecordIdentifier(), extension, association.contentTypeIdentifier(),
+                                   association.currentApp(), app, nextRecordTime(), outcome.status,
+                                   outcome.message);
+    if (!isFailure(outcome.status)) {
+        if (auto stored = this->association(extension))
+            setAssociation(withCurrentApp(*stored, app));
+    }
+    history_.prepend(record);
+    if (history_.size() > historyLimit)
+        history_ = history_.first(historyLimit);
+    co_return record;
+}
+
+QList<AssociationChangeRecord> ScriptedFileAssociationManager::loadChangeHistory()
+{
+    ++historyReads_;
+    rethrowIfSet(historyFailure_);
+    return history_;
+}
+
+QCoro::Task<AssociationChangeRecord>
+ScriptedFileAssociationManager::undoChange(AssociationChangeRecord record)
+{
+    co_await enter(Operation::undoChange, record.id());
+    if (!record.previousApp())
+        throw FileAssociationError::noPreviousApplication(record.fileExtension());
+    rethrowIfSet(undoFailures_.value(record.fileExtension()));
+
+    const Outcome outcome =
+        undoOutcomes_.value(record.fileExtension(), Outcome{AssociationVerificationStatus::undoVerified, {}});
+    const AssociationChangeRecord updated = record.updating(outcome.status, outcome.message);
+    if (!isFailure(outcome.status)) {
+        if (auto stored = association(record.fileExtension()))
+            setAssociation(withCurrentApp(*stored, record.previousApp()));
+    }
+    for (auto &existing : history_) {
+        if (existing.id() == record.id())
+            existing = updated;
+    }
+    co_return updated;
+}
+
+} // namespace halvora::test
