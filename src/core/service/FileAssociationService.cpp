@@ -1,0 +1,162 @@
+#include "core/service/FileAssociationService.h"
+
+#include "core/model/FileAssociationError.h"
+#include "core/model/FileExtensionNormalizer.h"
+#include "core/model/LocalizedError.h"
+
+#include <QCoroFuture>
+#include <QSet>
+#include <QtConcurrent/QtConcurrentRun>
+
+#include <exception>
+#include <utility>
+
+namespace halvora {
+
+FileAssociationService::FileAssociationService(
+    std::unique_ptr<FileAssociationSystemClient> client,
+    std::shared_ptr<AssociationChangeHistoryStore> changeHistoryStore, ExtensionCatalog extensionCatalog,
+    std::function<Timestamp()> clock)
+    : client_(std::move(client)), changeHistoryStore_(std::move(changeHistoryStore)),
+      extensionCatalog_(std::move(extensionCatalog)), clock_(std::move(clock))
+{}
+
+// Each coroutine hands its blocking half to the pool as a member function with copied
+// arguments and keeps every awaited object in a named variable: g++ 12 mishandles lambdas
+// and temporaries that live inside a co_await expression.
+
+QCoro::Task<QList<FileAssociation>> FileAssociationService::loadRegisteredAssociations()
+{
+    QFuture<QList<FileAssociation>> work = QtConcurrent::run(&FileAssociationService::loadAllBlocking, this);
+    co_return co_await work;
+}
+
+QCoro::Task<FileAssociation> FileAssociationService::loadAssociation(QString extension)
+{
+    QFuture<FileAssociation> work =
+        QtConcurrent::run(&FileAssociationService::loadOneBlocking, this, extension);
+    co_return co_await work;
+}
+
+QCoro::Task<AssociationChangeRecord>
+FileAssociationService::applyDefaultApplication(AssociatedApp app, FileAssociation association)
+{
+    // Taken before the request so that the record says when the user asked for the change.
+    const Timestamp changedAt = clock_();
+    QCoro::Task<std::optional<QString>> request = requestDefault(app, association.contentTypeIdentifier());
+    const std::optional<QString> requestFailure = co_await request;
+
+    QFuture<AssociationChangeRecord> work = QtConcurrent::run(
+        &FileAssociationService::recordApplyBlocking, this, app, association, changedAt, requestFailure);
+    co_return co_await work;
+}
+
+QList<AssociationChangeRecord> FileAssociationService::loadChangeHistory()
+{
+    return changeHistoryStore_->loadHistory();
+}
+
+QCoro::Task<AssociationChangeRecord> FileAssociationService::undoChange(AssociationChangeRecord record)
+{
+    if (!record.previousApp())
+        throw FileAssociationError::noPreviousApplication(record.fileExtension());
+
+    QCoro::Task<std::optional<QString>> request =
+        requestDefault(*record.previousApp(), record.contentTypeIdentifier());
+    const std::optional<QString> requestFailure = co_await request;
+
+    QFuture<AssociationChangeRecord> work =
+        QtConcurrent::run(&FileAssociationService::recordUndoBlocking, this, record, requestFailure);
+    co_return co_await work;
+}
+
+QCoro::Task<std::optional<QString>>
+FileAssociationService::requestDefault(AssociatedApp app, QString contentTypeIdentifier) const
+{
+    try {
+        QCoro::Task<void> request = client_->setDefaultApplication(app, contentTypeIdentifier);
+        co_await request;
+    } catch (...) {
+        // A refused change is an outcome to record, not a failure of the operation.
+        co_return localizedDescription(std::current_exception());
+    }
+    co_return std::nullopt;
+}
+
+QList<FileAssociation> FileAssociationService::loadAllBlocking() const
+{
+    const QList<RegisteredContentType> registered = client_->loadRegisteredContentTypes();
+
+    QSet<QString> seen;
+    QList<FileAssociation> loaded;
+    const auto load = [&](const QString &extension) {
+        if (seen.contains(extension))
+            return;
+        seen.insert(extension);
+        try {
+            loaded.append(client_->loadAssociation(extension));
+        } catch (...) {
+            // One extension the system cannot describe must not hide all the others.
+        }
+    };
+    for (const QString &extension : extensionCatalog_.commonExtensions())
+        load(extension);
+    for (const RegisteredContentType &type : registered)
+        load(type.fileExtension());
+    return extensionCatalog_.sort(loaded);
+}
+
+FileAssociation FileAssociationService::loadOneBlocking(const QString &extension) const
+{
+    return client_->loadAssociation(FileExtensionNormalizer::normalize(extension));
+}
+
+AssociationChangeRecord
+FileAssociationService::recordApplyBlocking(const AssociatedApp &app, const FileAssociation &association,
+                                            Timestamp changedAt,
+                                            const std::optional<QString> &requestFailure) const
+{
+    const auto [status, message] =
+        outcome(requestFailure, association.fileExtension(), app, AssociationVerificationStatus::apiFailed,
+                AssociationVerificationStatus::verified, AssociationVerificationStatus::verificationFailed);
+    const AssociationChangeRecord record(newRecordIdentifier(), association.fileExtension(),
+                                         association.contentTypeIdentifier(), association.currentApp(), app,
+                                         changedAt, status, message);
+    changeHistoryStore_->save(record);
+    return record;
+}
+
+AssociationChangeRecord
+FileAssociationService::recordUndoBlocking(const AssociationChangeRecord &record,
+                                           const std::optional<QString> &requestFailure) const
+{
+    const auto [status, message] =
+        outcome(requestFailure, record.fileExtension(), *record.previousApp(),
+                AssociationVerificationStatus::undoFailed, AssociationVerificationStatus::undoVerified,
+                AssociationVerificationStatus::undoFailed);
+    // Same id and time: the entry of the original change now tells how its undo went.
+    const AssociationChangeRecord updated = record.updating(status, message);
+    changeHistoryStore_->update(updated);
+    return updated;
+}
+
+FileAssociationService::Outcome
+FileAssociationService::outcome(const std::optional<QString> &requestFailure, const QString &fileExtension,
+                                const AssociatedApp &expected, AssociationVerificationStatus refused,
+                                AssociationVerificationStatus confirmed,
+                                AssociationVerificationStatus unconfirmed) const
+{
+    if (requestFailure)
+        return {refused, requestFailure};
+    try {
+        const FileAssociation reloaded = client_->loadAssociation(fileExtension);
+        // Another copy of the same application elsewhere on disk still counts as confirmed.
+        if (reloaded.currentApp() && reloaded.currentApp()->bundleIdentifier() == expected.bundleIdentifier())
+            return {confirmed, std::nullopt};
+    } catch (...) {
+        // A reload that fails proves nothing; the change stays unconfirmed.
+    }
+    return {unconfirmed, verificationMismatchMessage};
+}
+
+} // namespace halvora
