@@ -151,6 +151,7 @@ void AssociationDetailView::refresh()
         stack_->removeWidget(content_);
         // Later: the signal that got us here may come from inside one of its buttons.
         content_->hide();
+        content_->setParent(nullptr);
         content_->deleteLater();
         content_ = nullptr;
     }

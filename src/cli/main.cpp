@@ -1,7 +1,39 @@
+// halvora-cli: the same associations, changes and history as the window, for scripts.
+#include "cli/Commands.h"
+#include "cli/Console.h"
+#include "cli/LinuxApplicationDirectory.h"
+#include "core/history/UserDefaultsAssociationChangeHistoryStore.h"
+#include "core/model/ExtensionCatalog.h"
+#include "core/service/FileAssociationService.h"
+#include "linux/desktop/LinuxFileAssociationClient.h"
+#include "linux/store/SqliteKeyValueStore.h"
+
 #include <QCoreApplication>
+
+namespace {
+
+// The window's store settings: both programs must read and write the same history.
+const QString historyKey = QStringLiteral("associationChangeHistory");
+const QString legacyRecentChangeKey = QStringLiteral("recentAssociationChange");
+constexpr int maxHistoryRecords = 50;
+
+} // namespace
 
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    return 0;
+    QCoreApplication::setApplicationName(QStringLiteral("halvora-cli"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(HALVORA_VERSION));
+
+    using namespace halvora;
+    auto store = std::make_shared<UserDefaultsAssociationChangeHistoryStore>(
+        std::make_shared<SqliteKeyValueStore>(), historyKey, legacyRecentChangeKey, maxHistoryRecords);
+    auto service = std::make_shared<FileAssociationService>(makeLinuxFileAssociationClient(), store,
+                                                            ExtensionCatalog::defaultCatalog());
+    // A client of its own, only to describe the applications named on the command line.
+    const cli::LinuxApplicationDirectory applications{
+        std::shared_ptr<const WorkspaceFileAssociationClient>{makeLinuxFileAssociationClient()}};
+    cli::ProcessConsole console;
+    cli::CliContext context{service, applications, ExtensionCatalog::defaultCatalog(), console};
+    return cli::runCli(QCoreApplication::arguments().mid(1), context);
 }

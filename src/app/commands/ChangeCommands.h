@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/commands/WindowGeometry.h"
+#include "app/sheets/BulkPreviewSheet.h"
 #include "core/model/Models.h"
 
 #include <QObject>
@@ -15,7 +16,6 @@ class QMenu;
 
 namespace halvora {
 
-class BulkPreviewSheet;
 class HalvoraState;
 class MainWindow;
 

@@ -349,46 +349,49 @@ QList<FileAssociation> HalvoraState::visibleAssociations() const
 {
     assertOnOwnThread("visibleAssociations");
     const QString query = searchText_.trimmed().toLower();
-    QList<FileAssociation> matching;
-    if (query.isEmpty()) {
-        matching = associations_;
-    } else {
-        for (const auto &association : associations_) {
-            if (matchesSearch(association, query))
-                matching.append(association);
-        }
-    }
 
-    switch (associationFilter_) {
-    case AssociationFilter::all:
-        break;
-    case AssociationFilter::missingDefaultApplication:
-        matching.removeIf([](const FileAssociation &a) { return a.currentApp().has_value(); });
-        break;
-    case AssociationFilter::missingCandidateApps:
-        matching.removeIf([](const FileAssociation &a) { return !a.candidateApps().isEmpty(); });
-        break;
-    case AssociationFilter::recentlyChanged: {
-        QSet<QString> changed;
+    // What the history filters need, built once per call.
+    QSet<QString> changed;
+    QHash<QString, AssociationVerificationStatus> newest;
+    if (associationFilter_ == AssociationFilter::recentlyChanged) {
         for (const auto &record : changeHistory_)
             changed.insert(record.fileExtension());
-        matching.removeIf([&](const FileAssociation &a) { return !changed.contains(a.fileExtension()); });
-        break;
-    }
-    case AssociationFilter::verificationFailed: {
+    } else if (associationFilter_ == AssociationFilter::verificationFailed) {
         // The history is newest first, so the first record per extension is its newest.
-        QHash<QString, AssociationVerificationStatus> newest;
-        for (const auto &record : changeHistory_)
+        for (const auto &record : changeHistory_) {
             if (!newest.contains(record.fileExtension()))
                 newest.insert(record.fileExtension(), record.verificationStatus());
-        matching.removeIf([&](const FileAssociation &a) {
+        }
+    }
+    auto keptByFilter = [&](const FileAssociation &a) {
+        switch (associationFilter_) {
+        case AssociationFilter::all:
+            return true;
+        case AssociationFilter::missingDefaultApplication:
+            return !a.currentApp().has_value();
+        case AssociationFilter::missingCandidateApps:
+            return a.candidateApps().isEmpty();
+        case AssociationFilter::recentlyChanged:
+            return changed.contains(a.fileExtension());
+        case AssociationFilter::verificationFailed: {
             const auto found = newest.constFind(a.fileExtension());
-            return found == newest.constEnd() || !isFailure(*found);
-        });
-        break;
+            return found != newest.constEnd() && isFailure(*found);
+        }
+        }
+        return true;
+    };
+
+    if (query.isEmpty() && associationFilter_ == AssociationFilter::all)
+        return associations_;
+    // The list is always stored in catalog order (load and upsert sort it), and keeping a
+    // subsequence of it keeps that order: no second sort is needed.
+    QList<FileAssociation> visible;
+    visible.reserve(associations_.size());
+    for (const auto &association : associations_) {
+        if ((query.isEmpty() || matchesSearch(association, query)) && keptByFilter(association))
+            visible.append(association);
     }
-    }
-    return extensionCatalog_.sort(matching);
+    return visible;
 }
 
 QList<GroupedFileAssociations> HalvoraState::groupedVisibleAssociations() const
@@ -407,19 +410,32 @@ QList<AppAssociationGroup> HalvoraState::applicationGroupedVisibleAssociations()
         QList<FileAssociation> associations;
     };
     QList<Bucket> buckets;
-    QHash<QString, qsizetype> bucketByKey;
-    for (const auto &association : visibleAssociations()) {
-        const auto &app = association.currentApp();
-        const QString key = app ? app->id() : AppAssociationGroup::unassignedID;
-        auto found = bucketByKey.constFind(key);
-        if (found == bucketByKey.constEnd()) {
-            found = bucketByKey.insert(key, buckets.size());
+    QHash<QString, qsizetype> bucketByID;
+    // An app's identity decodes its path, so it is worked out once per distinct app.
+    QHash<AssociatedApp, qsizetype> bucketByApp;
+    auto bucketFor = [&](const std::optional<AssociatedApp> &app) {
+        if (app) {
+            const auto known = bucketByApp.constFind(*app);
+            if (known != bucketByApp.constEnd())
+                return *known;
+        }
+        const QString id = app ? app->id() : AppAssociationGroup::unassignedID;
+        auto found = bucketByID.constFind(id);
+        if (found == bucketByID.constEnd()) {
+            found = bucketByID.insert(id, buckets.size());
             buckets.append(Bucket{app, {}});
         }
-        Bucket &bucket = buckets[*found];
+        if (app)
+            bucketByApp.insert(*app, *found);
+        return *found;
+    };
+
+    QList<FileAssociation> visible = visibleAssociations();
+    for (auto &association : visible) {
+        Bucket &bucket = buckets[bucketFor(association.currentApp())];
         // The group shows the app as the latest of its associations names it.
-        bucket.app = app;
-        bucket.associations.append(association);
+        bucket.app = association.currentApp();
+        bucket.associations.append(std::move(association));
     }
 
     QList<AppAssociationGroup> groups;

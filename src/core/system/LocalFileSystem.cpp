@@ -16,9 +16,13 @@ bool LocalFileSystem::exists(const QString &path) const
 
 QByteArray LocalFileSystem::readAll(const QString &path) const
 {
-    QFile file(path);
-    if (QFileInfo(path).isDir())
+    // Opening a pipe or device would block or never end.
+    const QFileInfo info(path);
+    if (info.isDir())
         throw FileReadError(path, QStringLiteral("디렉터리입니다"));
+    if (info.exists() && !info.isFile())
+        throw FileReadError(path, QStringLiteral("일반 파일이 아닙니다"));
+    QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         throw FileReadError(path, file.errorString());
     QByteArray bytes = file.readAll();

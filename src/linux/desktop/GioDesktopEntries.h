@@ -15,7 +15,10 @@ public:
     std::optional<DesktopEntry> read(const QUrl &fileUrl) const override;
 };
 
-// The handlers GIO resolves from mimeapps.list and the MIME caches.
+// The handlers GIO resolves from mimeapps.list and the MIME caches. GIO keeps those lists
+// in memory and drops them when its inotify monitors, served by glib's own worker thread
+// (no main loop needed), report a change, well under a millisecond after the write; desktop
+// entries are re-read per query. So answers follow changes made by other processes.
 class GioApplications : public ApplicationRegistry {
 public:
     std::optional<DesktopEntry> defaultApplication(const QString &contentType) const override;

@@ -2,7 +2,6 @@
 
 #include "support/doubles/WaitForTask.h"
 
-#include <QDir>
 #include <QThread>
 
 #include <gtest/gtest.h>
@@ -220,12 +219,4 @@ TEST(WorkspaceClientSetDefault, ChecksTheTypeFirstAndRunsOffTheCallingThread)
     } catch (const FileAssociationError &error) {
         EXPECT_EQ(error, FileAssociationError::systemFailure(QStringLiteral("Can't create file")));
     }
-}
-
-TEST(WorkspaceClient, DefaultHandlerListLocationIsUnderHome)
-{
-    EXPECT_EQ(
-        WorkspaceFileAssociationClient::defaultLaunchServicesPlistURL(),
-        QUrl::fromLocalFile(QDir::homePath() + QStringLiteral("/Library/Preferences/com.apple.LaunchServices/"
-                                                              "com.apple.launchservices.secure.plist")));
 }

@@ -1,0 +1,173 @@
+#include "WindowTestSupport.h"
+
+#include "app/AppIcon.h"
+#include "app/AssociationDetailView.h"
+#include "app/PlaceholderPanel.h"
+
+#include <QLabel>
+#include <QPainter>
+#include <QPushButton>
+#include <QTest>
+#include <QToolButton>
+
+namespace halvora::test {
+namespace {
+
+using Status = AssociationVerificationStatus;
+
+class DetailPaneTest : public WindowTest {
+protected:
+    AssociationDetailView &detail() { return *window().detail(); }
+
+    template <typename T = QWidget> T *find(const QString &name) { return detail().findChild<T *>(name); }
+
+    // Candidate rows in order, each as "bundle id" plus " [현재]" and " (off)" marks.
+    QStringList candidateRows()
+    {
+        QStringList out;
+        for (QWidget *row : detail().findChildren<QWidget *>(u"candidateRow"_qs)) {
+            QString text = row->property("bundleIdentifier").toString();
+            if (row->findChild<QLabel *>(u"currentMark"_qs))
+                text += u" [현재]"_qs;
+            if (!row->findChild<QPushButton *>(u"applyButton"_qs)->isEnabled())
+                text += u" (off)"_qs;
+            out.append(text);
+        }
+        return out;
+    }
+
+    static AssociationChangeRecord record(const QString &extension, Status status)
+    {
+        return AssociationChangeRecord(u"ID-"_qs + extension, extension, u"application/x-"_qs + extension,
+                                       viewer, editor, Timestamp(1000.0), status, std::nullopt);
+    }
+};
+
+TEST_F(DetailPaneTest, ShowsPlaceholderThenTheSelectedAssociationAndFollowsTheSelection)
+{
+    showWith({});
+    auto *placeholder = find<PlaceholderPanel>(u"selectionPlaceholder"_qs);
+    ASSERT_NE(placeholder, nullptr);
+    EXPECT_TRUE(placeholder->isVisible());
+    EXPECT_EQ(placeholder->title(), u"확장자를 선택하세요"_qs);
+    EXPECT_EQ(placeholder->description(), u"왼쪽 목록에서 확장자를 선택하거나 + 버튼으로 추가하세요."_qs);
+    EXPECT_EQ(find(u"extensionLabel"_qs), nullptr);
+
+    const AssociatedApp viewerCopy = testApp(viewer.name(), viewer.bundleIdentifier(), u"/opt/other"_qs);
+    manager->setRegisteredAssociations(
+        {FileAssociation(u"pdf"_qs, u"application/pdf"_qs, viewer, {viewer, editor, viewerCopy}),
+         association(u"mkv"_qs, std::nullopt, {})});
+    manager->setHistory({record(u"pdf"_qs, Status::verificationFailed)});
+    state.load();
+
+    EXPECT_FALSE(placeholder->isVisible());
+    EXPECT_EQ(find<QLabel>(u"extensionLabel"_qs)->text(), u".pdf"_qs);
+    auto *contentType = find<QLabel>(u"contentTypeLabel"_qs);
+    EXPECT_EQ(contentType->text(), u"application/pdf"_qs);
+    EXPECT_TRUE(contentType->textInteractionFlags() & Qt::TextSelectableByMouse);
+    ASSERT_NE(find(u"statusLabel"_qs), nullptr);
+    EXPECT_EQ(find(u"statusLabel"_qs)->accessibleName(), title(Status::verificationFailed));
+    EXPECT_EQ(find<QLabel>(u"currentAppName"_qs)->text(), viewer.name());
+    EXPECT_EQ(find<QLabel>(u"currentAppBundleIdentifier"_qs)->text(), viewer.bundleIdentifier());
+    EXPECT_EQ(find(u"noCandidates"_qs), nullptr);
+    // Current by identifier alone: the copy elsewhere on disk is marked and disabled too.
+    EXPECT_EQ(candidateRows(),
+              (QStringList{u"org.example.Viewer.desktop [현재] (off)"_qs, u"org.example.Editor.desktop"_qs,
+                           u"org.example.Viewer.desktop [현재] (off)"_qs}));
+
+    // No default, no candidates, no history: warning, empty panel, no status.
+    state.setSelectedExtension(u"mkv"_qs);
+    EXPECT_EQ(find<QLabel>(u"extensionLabel"_qs)->text(), u".mkv"_qs);
+    EXPECT_EQ(find(u"statusLabel"_qs), nullptr);
+    ASSERT_NE(find(u"noCurrentApp"_qs), nullptr);
+    EXPECT_EQ(find(u"noCurrentApp"_qs)->accessibleName(), u"등록된 기본 앱 없음"_qs);
+    auto *empty = find<PlaceholderPanel>(u"noCandidates"_qs);
+    ASSERT_NE(empty, nullptr);
+    EXPECT_EQ(empty->title(), u"호환 앱 없음"_qs);
+    EXPECT_GE(empty->height(), 180);
+    EXPECT_TRUE(candidateRows().isEmpty());
+    ASSERT_NE(find(u"pickButton"_qs), nullptr);
+
+    // "직접 선택" still works without candidates.
+    const AssociatedApp picked = testApp(u"Other"_qs, u"org.example.Other.desktop"_qs);
+    describable.insert(picked.url(), picked);
+    picker->answers.push_back(picked.url());
+    find<QPushButton>(u"pickButton"_qs)->click();
+    ASSERT_TRUE(state.pendingChange());
+    EXPECT_EQ(state.pendingChange()->association().fileExtension(), u"mkv"_qs);
+
+    state.setSelectedExtension(std::nullopt);
+    EXPECT_TRUE(placeholder->isVisible());
+    EXPECT_EQ(find(u"extensionLabel"_qs), nullptr);
+}
+
+TEST_F(DetailPaneTest, ApplyOnlyStagesAndTheMarkMovesWhenTheAssociationIsReplaced)
+{
+    const FileAssociation pdf(u"pdf"_qs, u"application/pdf"_qs, viewer, {viewer, editor});
+    showWith({pdf});
+    QPushButton *applyEditor = nullptr;
+    for (QWidget *row : detail().findChildren<QWidget *>(u"candidateRow"_qs)) {
+        if (row->property("bundleIdentifier") == editor.bundleIdentifier())
+            applyEditor = row->findChild<QPushButton *>(u"applyButton"_qs);
+    }
+    ASSERT_NE(applyEditor, nullptr);
+    EXPECT_EQ(applyEditor->text(), u"적용"_qs);
+    applyEditor->click();
+    EXPECT_EQ(state.pendingChange(), PendingAssociationChange(pdf, editor));
+    EXPECT_EQ(manager->callCount(ScriptedFileAssociationManager::Operation::applyDefaultApplication), 0);
+
+    // Confirming (as the window's dialog would) replaces the association; the pane follows.
+    waitForTask(state.confirmPendingChange());
+    EXPECT_EQ(candidateRows(),
+              (QStringList{u"org.example.Viewer.desktop"_qs, u"org.example.Editor.desktop [현재] (off)"_qs}));
+    ASSERT_NE(find(u"statusLabel"_qs), nullptr);
+    EXPECT_EQ(find(u"statusLabel"_qs)->accessibleName(), title(Status::verified));
+}
+
+TEST_F(DetailPaneTest, RevealAndCopyActOnTheCurrentApplication)
+{
+    showWith({association(u"pdf"_qs, viewer)});
+    auto *reveal = find<QToolButton>(u"revealButton"_qs);
+    auto *copy = find<QToolButton>(u"copyButton"_qs);
+    ASSERT_TRUE(reveal && copy);
+    EXPECT_EQ(reveal->accessibleName(), u"Finder에서 보기"_qs);
+    EXPECT_EQ(reveal->toolTip(), u"Finder에서 앱 위치를 엽니다."_qs);
+    EXPECT_EQ(copy->accessibleName(), u"번들 ID 복사"_qs);
+    EXPECT_EQ(copy->toolTip(), u"Bundle ID를 클립보드에 복사합니다."_qs);
+
+    reveal->click();
+    copy->click();
+    EXPECT_EQ(revealer->revealed, QList<QUrl>{viewer.url()});
+    EXPECT_EQ(clipboard->texts, QList<QString>{viewer.bundleIdentifier()});
+    EXPECT_EQ(find<QLabel>(u"currentAppPath"_qs)->toolTip(), viewer.url().toLocalFile());
+}
+
+TEST_F(DetailPaneTest, AppIconFillsItsRoundedSquareAndFallsBackToTheGenericIcon)
+{
+    const auto cornerAndCentre = [](const QPixmap &pixmap) {
+        const QImage image = pixmap.toImage();
+        return std::pair{qAlpha(image.pixel(0, 0)),
+                         qAlpha(image.pixel(image.width() / 2, image.height() / 2))};
+    };
+    // A plain red square as the entry's icon file: stretched to the edges, corners cut.
+    const QString iconFile = QDir::temp().filePath(u"halvora-test-icon.png"_qs);
+    QImage red(8, 4, QImage::Format_ARGB32);
+    red.fill(Qt::red);
+    ASSERT_TRUE(red.save(iconFile));
+    setDesktopEntryIconLookup([&](const QUrl &url) { return url == viewer.url() ? iconFile : QString(); });
+    const QPixmap icon = appIconPixmap(viewer.url(), 28, 5);
+    EXPECT_EQ(icon.size(), QSize(28, 28));
+    const auto [corner, centre] = cornerAndCentre(icon);
+    EXPECT_EQ(corner, 0);
+    EXPECT_EQ(centre, 255);
+    EXPECT_EQ(icon.toImage().pixelColor(14, 2).red(), 255);
+
+    // Missing entry icon, missing file, or no URL: still something drawn.
+    setDesktopEntryIconLookup([](const QUrl &) { return u"/nonexistent/icon.png"_qs; });
+    EXPECT_GT(cornerAndCentre(appIconPixmap(editor.url(), 28, 5)).second, 0);
+    EXPECT_GT(cornerAndCentre(appIconPixmap(std::nullopt, 20, 4)).second, 0);
+    setDesktopEntryIconLookup({});
+}
+
+} // namespace
+} // namespace halvora::test

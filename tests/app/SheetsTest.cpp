@@ -1,0 +1,304 @@
+#include "ChangeCommandTestSupport.h"
+
+#include "app/PlaceholderPanel.h"
+#include "app/Style.h"
+#include "app/sheets/AddExtensionSheet.h"
+#include "app/sheets/BulkPreviewSheet.h"
+#include "app/sheets/ChangeHistorySheet.h"
+#include "app/sheets/SheetWidgets.h"
+
+#include <QToolBar>
+
+namespace halvora::test {
+
+namespace {
+
+QStringList symbolLabelTexts(QWidget *root)
+{
+    QStringList texts;
+    for (SymbolLabel *label : root->findChildren<SymbolLabel *>())
+        texts.append(label->text());
+    return texts;
+}
+
+SymbolLabel *symbolLabel(QWidget *root, const QString &text)
+{
+    for (SymbolLabel *label : root->findChildren<SymbolLabel *>()) {
+        if (label->text() == text)
+            return label;
+    }
+    return nullptr;
+}
+
+TEST(AddExtensionSheetTest, AddIsEnabledByTrimmedTextAndHandsOverTheTextAsTyped)
+{
+    QStringList added;
+    AddExtensionSheet sheet([&](const QString &text) { added.append(text); });
+    sheet.show();
+    EXPECT_EQ(sheet.textField()->placeholderText(), u"예: md, pdf, jpg"_qs);
+    EXPECT_FALSE(sheet.addButton()->isEnabled());
+
+    QTest::keyClicks(sheet.textField(), u"  \t "_qs);
+    EXPECT_FALSE(sheet.addButton()->isEnabled());
+    QTest::keyClick(sheet.textField(), Qt::Key_Return);
+    EXPECT_TRUE(added.isEmpty());
+    EXPECT_TRUE(sheet.isVisible());
+
+    QTest::keyClicks(sheet.textField(), u"PDF "_qs);
+    EXPECT_TRUE(sheet.addButton()->isEnabled());
+    QTest::keyClick(sheet.textField(), Qt::Key_Return);
+    EXPECT_EQ(added, QStringList{u"  \t PDF "_qs});
+    EXPECT_FALSE(sheet.isVisible());
+    EXPECT_EQ(sheet.result(), QDialog::Accepted);
+
+    AddExtensionSheet cancelled([&](const QString &text) { added.append(text); });
+    cancelled.show();
+    QTest::keyClicks(cancelled.textField(), u"md"_qs);
+    cancelled.cancelButton()->click();
+    EXPECT_EQ(added.size(), 1);
+}
+
+TEST_F(ChangeCommandTest, AddSheetFromTheToolbarGivesTheStateTheUntrimmedText)
+{
+    window().addExtensionAction()->trigger();
+    auto *sheet = qobject_cast<AddExtensionSheet *>(current());
+    ASSERT_NE(sheet, nullptr);
+    QTest::keyClicks(sheet->textField(), u" MD"_qs);
+    sheet->addButton()->click();
+    EXPECT_EQ(currentKey(), QString());
+    EXPECT_FALSE(window().isAddingExtension());
+    EXPECT_EQ(manager->calls().first(),
+              (ScriptedFileAssociationManager::Call{Op::loadAssociation, u" MD"_qs}));
+}
+
+TEST_F(ChangeCommandTest, HistorySheetRowsShowStatusDescriptionAndUndoByTheUndoRule)
+{
+    window().historyAction()->trigger();
+    auto *sheet = qobject_cast<ChangeHistorySheet *>(current());
+    ASSERT_NE(sheet, nullptr);
+    EXPECT_GE(sheet->minimumWidth(), 680);
+    EXPECT_GE(sheet->minimumHeight(), 420);
+    // Empty: the count still reads 0 and the placeholder is what shows.
+    EXPECT_TRUE(sheet->findChild<PlaceholderPanel *>()->isVisible());
+    QStringList labels;
+    for (QLabel *label : sheet->findChildren<QLabel *>())
+        labels.append(label->text());
+    EXPECT_TRUE(labels.contains(u"0"_qs));
+
+    manager->setHistory({
+        record(u"5"_qs, u"pdf"_qs, viewer, AssociationVerificationStatus::apiFailed),
+        record(u"4"_qs, u"txt"_qs, viewer, AssociationVerificationStatus::undoVerified),
+        record(u"3"_qs, u"md"_qs, std::nullopt, AssociationVerificationStatus::verified),
+        record(u"2"_qs, u"rtf"_qs, viewer, AssociationVerificationStatus::undoFailed, u"다시 시도하세요"_qs),
+        record(u"1"_qs, u"csv"_qs, viewer, AssociationVerificationStatus::verificationFailed),
+    });
+    waitForTask(state.load());
+    EXPECT_FALSE(sheet->findChild<PlaceholderPanel *>()->isVisible());
+    QList<bool> enabled;
+    for (QPushButton *undo : sheet->undoButtons())
+        enabled.append(undo->isEnabled());
+    EXPECT_EQ(enabled, (QList<bool>{true, false, false, true, true}));
+
+    const QColor secondary = roleColor(ColorRole::secondary, sheet->palette());
+    SymbolLabel *failed = symbolLabel(sheet, u"적용 실패"_qs);
+    ASSERT_NE(failed, nullptr);
+    EXPECT_EQ(failed->symbolName(), u"xmark.octagon"_qs);
+    EXPECT_GT(failed->colour()->red(), 150);
+    EXPECT_LT(failed->colour()->green(), 100);
+    SymbolLabel *undone = symbolLabel(sheet, u"되돌림 완료"_qs);
+    ASSERT_NE(undone, nullptr);
+    EXPECT_EQ(undone->symbolName(), u"arrow.uturn.backward.circle"_qs);
+    EXPECT_EQ(undone->colour(), secondary);
+    EXPECT_NE(symbolLabel(sheet, u"되돌림 실패"_qs)->colour(), secondary);
+
+    EXPECT_EQ(ChangeHistorySheet::changeDescription(state.changeHistory().at(2)), u"없음 -> Text Editor"_qs);
+    QStringList lines;
+    for (ElidedLabel *line : sheet->findChildren<ElidedLabel *>())
+        lines.append(line->text());
+    EXPECT_TRUE(lines.contains(u"문서 보기 -> Text Editor"_qs));
+    EXPECT_TRUE(lines.contains(u"다시 시도하세요"_qs));
+    EXPECT_FALSE(ChangeHistorySheet::formattedTime(state.changeHistory().first()).isEmpty());
+
+    // Undoing the first row asks for exactly that record and re-renders its new status.
+    sheet->undoButtons().first()->click();
+    EXPECT_EQ(manager->calls().at(manager->calls().size() - 2),
+              (ScriptedFileAssociationManager::Call{Op::undoChange, u"5"_qs}));
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(sheet->undoButtons().first()->isEnabled());
+    EXPECT_EQ(symbolLabel(sheet, u"적용 실패"_qs), nullptr);
+
+    sheet->closeButton()->click();
+    EXPECT_EQ(currentKey(), QString());
+    EXPECT_FALSE(window().isShowingHistory());
+}
+
+TEST(BulkPreviewSheetTest, RowsCountsAndColoursFollowThePlan)
+{
+    const BulkAssociationChangePlan plan(
+        viewer,
+        {
+            BulkAssociationChangeRow(association(u"pdf"_qs, viewer, {viewer}), viewer,
+                                     BulkAssociationRowStatus::skipped, u"이미 현재 기본 앱입니다."_qs),
+            BulkAssociationChangeRow(association(u"md"_qs, std::nullopt, {editor}), viewer,
+                                     BulkAssociationRowStatus::blocked, std::nullopt),
+            BulkAssociationChangeRow(association(u"txt"_qs, editor, {editor, viewer}), viewer,
+                                     BulkAssociationRowStatus::ready, std::nullopt),
+        });
+    int cancels = 0;
+    int applies = 0;
+    BulkPreviewSheet sheet(
+        plan, [&] { ++cancels; }, [&] { ++applies; });
+    sheet.show();
+    EXPECT_GE(sheet.minimumWidth(), 720);
+    EXPECT_GE(sheet.minimumHeight(), 440);
+    EXPECT_EQ(BulkPreviewSheet::headerSentence(plan), u"3개 확장자를 문서 보기(으)로 변경"_qs);
+    EXPECT_EQ(sheet.findChildren<QWidget *>(u"bulkRow"_qs).size(), 3);
+    const QStringList footer = symbolLabelTexts(&sheet);
+    for (const QString &text : {u"1 적용"_qs, u"1 건너뜀"_qs, u"1 확인 필요"_qs})
+        EXPECT_TRUE(footer.contains(text)) << text.toStdString();
+
+    EXPECT_EQ(symbolLabel(&sheet, u"적용 예정"_qs)->colour(), roleColor(ColorRole::green, sheet.palette()));
+    EXPECT_EQ(symbolLabel(&sheet, u"확인 필요"_qs)->colour(), roleColor(ColorRole::orange, sheet.palette()));
+    EXPECT_EQ(symbolLabel(&sheet, u"건너뜀"_qs)->colour(), roleColor(ColorRole::secondary, sheet.palette()));
+
+    // The md row has no current application: the placeholder text stands in its column.
+    QWidget *mdRow = sheet.findChildren<QWidget *>(u"bulkRow"_qs).at(1);
+    QStringList mdTexts;
+    for (QLabel *label : mdRow->findChildren<QLabel *>())
+        mdTexts.append(label->text());
+    EXPECT_TRUE(mdTexts.contains(u"없음"_qs));
+
+    EXPECT_TRUE(sheet.applyButton()->isEnabled());
+    sheet.cancelButton()->click();
+    sheet.applyButton()->click();
+    EXPECT_EQ(cancels, 1);
+    EXPECT_EQ(applies, 1);
+
+    // An empty plan reads 0 everywhere and cannot be applied.
+    BulkPreviewSheet empty(BulkAssociationChangePlan(viewer, {}), {}, {});
+    EXPECT_EQ(BulkPreviewSheet::headerSentence(empty.plan()), u"0개 확장자를 문서 보기(으)로 변경"_qs);
+    EXPECT_TRUE(symbolLabelTexts(&empty).contains(u"0 확인 필요"_qs));
+    EXPECT_FALSE(empty.applyButton()->isEnabled());
+}
+
+// Every text the window shows for these commands, collected from what is on screen.
+class VisibleTexts {
+public:
+    void collect(QWidget *root)
+    {
+        add(root->windowTitle());
+        for (QWidget *widget : root->findChildren<QWidget *>()) {
+            add(widget->toolTip());
+            add(widget->accessibleName());
+            if (auto *label = qobject_cast<QLabel *>(widget))
+                add(label->text());
+            if (auto *b = qobject_cast<QAbstractButton *>(widget))
+                add(b->text());
+            if (auto *edit = qobject_cast<QLineEdit *>(widget))
+                add(edit->placeholderText());
+            if (auto *line = qobject_cast<ElidedLabel *>(widget))
+                add(line->text());
+        }
+        for (QAction *action : root->findChildren<QAction *>()) {
+            add(action->text());
+            add(action->toolTip());
+        }
+    }
+    bool has(const QString &text) const { return texts_.contains(text); }
+    bool hasPart(const QString &part) const
+    {
+        return std::any_of(texts_.begin(), texts_.end(), [&](const QString &t) { return t.contains(part); });
+    }
+
+private:
+    void add(const QString &text)
+    {
+        if (!text.isEmpty())
+            texts_.insert(text);
+    }
+    QSet<QString> texts_;
+};
+
+TEST_F(ChangeCommandTest, EveryQuotedTextOfTheCommandsAndSheetsAppears)
+{
+    VisibleTexts texts;
+    const auto showAndCollect = [&](QDialog *dialog) {
+        ASSERT_NE(dialog, nullptr);
+        texts.collect(dialog);
+        QTest::keyClick(dialog, Qt::Key_Escape);
+    };
+    texts.collect(&window());
+    checkForBulk({u"pdf"_qs});
+    texts.collect(&window());
+    commands->bulkMenu()->aboutToShow();
+    texts.collect(&window());
+    manager->setAssociation(association(u"mp4"_qs, player, {player}));
+    waitForTask(state.addExtension(u"mp4"_qs));
+    state.toggleBulkSelection(listed(u"mp4"_qs));
+    texts.collect(&window());
+
+    window().addExtensionAction()->trigger();
+    showAndCollect(current());
+    window().historyAction()->trigger();
+    showAndCollect(current());
+    manager->setHistory({record(u"2"_qs, u"txt"_qs, std::nullopt, AssociationVerificationStatus::apiFailed),
+                         record(u"1"_qs, u"pdf"_qs, viewer, AssociationVerificationStatus::undoVerified)});
+    waitForTask(state.load());
+    window().historyAction()->trigger();
+    showAndCollect(current());
+
+    state.setPendingChange(PendingAssociationChange(listed(u"pdf"_qs), editor));
+    showAndCollect(current());
+    state.setBulkSelectionEnabled(false);
+    checkForBulk({u"md"_qs, u"txt"_qs});
+    state.setPendingBulkPlan(state.makeBulkPlan(editor, false));
+    showAndCollect(current());
+    waitForTask(state.confirmBulkPlan(BulkAssociationChangePlan(editor, {})));
+    showAndCollect(current());
+
+    for (const QString &text : {
+             u"확장자 추가"_qs,
+             u"예: md, pdf, jpg"_qs,
+             u"취소"_qs,
+             u"추가"_qs,
+             u"변경 이력"_qs,
+             u"닫기"_qs,
+             u"변경 이력 없음"_qs,
+             u"기본 앱을 변경하면 이곳에 검증 결과가 기록됩니다."_qs,
+             u".txt"_qs,
+             u"없음 -> Text Editor"_qs,
+             u"되돌리기"_qs,
+             u"적용 실패"_qs,
+             u"되돌림 완료"_qs,
+             u"일괄 적용 미리보기"_qs,
+             u"확장자"_qs,
+             u"현재 앱"_qs,
+             u"변경 후"_qs,
+             u"상태"_qs,
+             u"메모"_qs,
+             u"없음"_qs,
+             u"적용"_qs,
+             u"Halvora에서 최근 적용한 변경을 되돌립니다."_qs,
+             u"다중 선택"_qs,
+             u"다중 선택 해제"_qs,
+             u"여러 확장자를 선택해 같은 기본 앱으로 일괄 적용합니다."_qs,
+             u"일괄 적용"_qs,
+             u"선택한 확장자에 적용할 앱을 고릅니다."_qs,
+             u"공통 후보 앱 없음"_qs,
+             u"직접 선택"_qs,
+             u"기본 앱 변경"_qs,
+             u".pdf의 기본 앱을 Text Editor(으)로 변경합니다."_qs,
+             u"일괄 적용 결과"_qs,
+             u"확인"_qs,
+             u"2개 확장자를 Text Editor(으)로 변경"_qs,
+             u"1 적용"_qs,
+             u"1 건너뜀"_qs,
+             u"0 확인 필요"_qs,
+             u"검증 완료 0개, 실패 0개, 건너뜀 0개, 확인 필요 0개"_qs,
+         })
+        EXPECT_TRUE(texts.has(text)) << text.toStdString();
+}
+
+} // namespace
+
+} // namespace halvora::test

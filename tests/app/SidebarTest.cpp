@@ -1,0 +1,202 @@
+#include "WindowTestSupport.h"
+
+#include "app/ExtensionSidebarView.h"
+#include "app/SidebarListModel.h"
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QTest>
+
+namespace halvora::test {
+namespace {
+
+using Kind = SidebarListModel::RowKind;
+using Op = ScriptedFileAssociationManager::Operation;
+
+class SidebarTest : public WindowTest {
+protected:
+    ExtensionSidebarView &sidebar() { return *window().sidebar(); }
+    SidebarListModel &model() { return *sidebar().listModel(); }
+
+    // Each row as text: headers "# title count", associations ".ext".
+    QStringList rows()
+    {
+        QStringList out;
+        for (int i = 0; i < model().rowCount(); ++i) {
+            const QModelIndex index = model().index(i);
+            if (model().row(i).kind == Kind::association)
+                out.append(index.data().toString());
+            else
+                out.append(u"# %1 %2"_qs.arg(index.data().toString(),
+                                             index.data(SidebarListModel::CountRole).toString()));
+        }
+        return out;
+    }
+
+    void click(int row, std::optional<QPoint> at = std::nullopt)
+    {
+        SidebarListView *view = sidebar().listView();
+        const QPoint point = at.value_or(view->visualRect(model().index(row)).center());
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, point);
+    }
+
+    int rowOf(const QString &text) { return int(rows().indexOf(text)); }
+
+    const QList<FileAssociation> sample{association(u"pdf"_qs, viewer), association(u"png"_qs, viewer),
+                                        association(u"md"_qs, editor),
+                                        association(u"mkv"_qs, std::nullopt, {})};
+};
+
+TEST_F(SidebarTest, ModeSwitchKeepsSearchAndChangesPlaceholderWhileKeystrokesNarrowTheRows)
+{
+    showWith(sample);
+    EXPECT_EQ(rows(),
+              (QStringList{u"# 자주 사용 4"_qs, u"# 문서 2"_qs, u"# 이미지 1"_qs, u"# 오디오/비디오 1"_qs}));
+    EXPECT_EQ(sidebar().searchField()->placeholderText(), u"확장자 또는 UTI 검색"_qs);
+
+    state.toggleGroup(ExtensionCategory::documents);
+    QTest::keyClicks(sidebar().searchField(), u"M"_qs);
+    EXPECT_EQ(state.searchText(), u"M"_qs);
+    QTest::keyClicks(sidebar().searchField(), u"d"_qs);
+    EXPECT_EQ(state.searchText(), u"Md"_qs);
+    // Collapsed groups keep their whole count; the open one shows its matching row.
+    EXPECT_EQ(rows(), (QStringList{u"# 자주 사용 1"_qs, u"# 문서 1"_qs, u".md"_qs}));
+
+    sidebar().modeButton(1)->click();
+    EXPECT_EQ(state.sidebarMode(), AssociationSidebarMode::applications);
+    EXPECT_EQ(sidebar().searchField()->placeholderText(), u"앱, 번들 ID, 확장자 검색"_qs);
+    EXPECT_EQ(sidebar().searchField()->text(), u"Md"_qs);
+    EXPECT_EQ(rows(), (QStringList{u"# Text Editor 1"_qs}));
+
+    // Text set by the state (for example after adding an extension) reaches the field.
+    state.setSearchText(QString());
+    EXPECT_TRUE(sidebar().searchField()->text().isEmpty());
+    EXPECT_EQ(rows(), (QStringList{u"# 문서 보기 2"_qs, u"# Text Editor 1"_qs, u"# 연결된 앱 없음 1"_qs}));
+
+    // A search matching nothing leaves the list empty, headers included.
+    QTest::keyClicks(sidebar().searchField(), u"zzzz"_qs);
+    EXPECT_EQ(model().rowCount(), 0);
+
+    sidebar().filterMenu()->setCurrentIndex(1);
+    Q_EMIT sidebar().filterMenu()->activated(1);
+    EXPECT_EQ(state.associationFilter(), AssociationFilter::missingDefaultApplication);
+}
+
+TEST_F(SidebarTest, HeaderClicksToggleOnlyTheirGroupAndNeverTheSelection)
+{
+    showWith(sample);
+    ASSERT_EQ(state.selectedExtension(), u"pdf"_qs);
+    click(rowOf(u"# 문서 2"_qs));
+    EXPECT_TRUE(state.isGroupExpanded(ExtensionCategory::documents));
+    EXPECT_FALSE(state.isGroupExpanded(ExtensionCategory::frequentlyUsed));
+    EXPECT_EQ(rows(), (QStringList{u"# 자주 사용 4"_qs, u"# 문서 2"_qs, u".pdf"_qs, u".md"_qs,
+                                   u"# 이미지 1"_qs, u"# 오디오/비디오 1"_qs}));
+    EXPECT_EQ(state.selectedExtension(), u"pdf"_qs);
+
+    // Selecting md, then collapsing its group with the keyboard, leaves md selected.
+    click(rowOf(u".md"_qs));
+    EXPECT_EQ(state.selectedExtension(), u"md"_qs);
+    sidebar().listView()->setCurrentIndex(model().index(rowOf(u"# 문서 2"_qs)));
+    QTest::keyClick(sidebar().listView(), Qt::Key_Space);
+    EXPECT_FALSE(state.isGroupExpanded(ExtensionCategory::documents));
+    EXPECT_EQ(state.selectedExtension(), u"md"_qs);
+
+    // A double click on a header is two toggles, never an activation of the row below.
+    QTest::mouseDClick(sidebar().listView()->viewport(), Qt::LeftButton, {},
+                       sidebar().listView()->visualRect(model().index(rowOf(u"# 이미지 1"_qs))).center());
+    EXPECT_EQ(state.selectedExtension(), u"md"_qs);
+
+    // Each mode remembers its own expanded groups.
+    sidebar().modeButton(1)->click();
+    click(rowOf(u"# Text Editor 1"_qs));
+    EXPECT_TRUE(state.isApplicationGroupExpanded(viewer.id()) == false);
+    EXPECT_EQ(rows(),
+              (QStringList{u"# 문서 보기 2"_qs, u"# Text Editor 1"_qs, u".md"_qs, u"# 연결된 앱 없음 1"_qs}));
+    sidebar().modeButton(0)->click();
+    EXPECT_FALSE(state.isGroupExpanded(ExtensionCategory::documents));
+}
+
+TEST_F(SidebarTest, ACommonExtensionInTwoGroupsIsOneSelectionShownTwice)
+{
+    showWith(sample);
+    state.toggleGroup(ExtensionCategory::frequentlyUsed);
+    state.toggleGroup(ExtensionCategory::images);
+    const QStringList shown = rows();
+    const int first = int(shown.indexOf(u".png"_qs));
+    const int second = int(shown.lastIndexOf(u".png"_qs));
+    ASSERT_NE(first, second);
+
+    click(second);
+    EXPECT_EQ(state.selectedExtension(), u"png"_qs);
+    EXPECT_TRUE(model().index(first).data(SidebarListModel::IsSelectedRole).toBool());
+    EXPECT_TRUE(model().index(second).data(SidebarListModel::IsSelectedRole).toBool());
+    EXPECT_FALSE(model().index(rowOf(u".pdf"_qs)).data(SidebarListModel::IsSelectedRole).toBool());
+    // The keyboard's place stays on the clicked copy, so arrows go on from there.
+    EXPECT_EQ(sidebar().listView()->currentIndex().row(), second);
+
+    QTest::keyClick(sidebar().listView(), Qt::Key_Up);
+    EXPECT_NE(state.selectedExtension(), u"png"_qs);
+    EXPECT_TRUE(state.selectedExtension().has_value());
+}
+
+TEST_F(SidebarTest, RowsCarryTheCurrentAppIconOnlyInExtensionMode)
+{
+    showWith(sample);
+    state.toggleGroup(ExtensionCategory::documents);
+    state.toggleGroup(ExtensionCategory::media);
+    const QModelIndex pdf = model().index(rowOf(u".pdf"_qs));
+    const QModelIndex mkv = model().index(rowOf(u".mkv"_qs));
+    EXPECT_TRUE(pdf.data(SidebarListModel::ShowsCurrentAppIconRole).toBool());
+    EXPECT_EQ(pdf.data(SidebarListModel::AccessoryLabelRole).toString(), u"문서 보기 앱 아이콘"_qs);
+    EXPECT_EQ(mkv.data(SidebarListModel::AccessoryLabelRole).toString(), u"연결된 앱 없음"_qs);
+    EXPECT_EQ(pdf.data(SidebarListModel::ContentTypeRole).toString(), u"application/x-pdf"_qs);
+
+    EXPECT_EQ(SidebarAssociationRowAccessory(association(u"pdf"_qs, viewer)).iconURL, viewer.url());
+    EXPECT_FALSE(SidebarAssociationRowAccessory(association(u"mkv"_qs, std::nullopt)).iconURL);
+
+    state.setSidebarMode(AssociationSidebarMode::applications);
+    state.toggleApplicationGroup(AppAssociationGroup::unassignedID);
+    const int unassigned = rowOf(u"# 연결된 앱 없음 1"_qs);
+    ASSERT_GE(unassigned, 0);
+    EXPECT_TRUE(
+        model().index(unassigned).data(SidebarListModel::AppBundleIdentifierRole).toString().isEmpty());
+    EXPECT_FALSE(model().index(unassigned + 1).data(SidebarListModel::ShowsCurrentAppIconRole).toBool());
+}
+
+TEST_F(SidebarTest, BulkCheckBoxAppearsWithBulkModeAndTogglesWithoutSelecting)
+{
+    showWith(sample);
+    state.toggleGroup(ExtensionCategory::documents);
+    const int md = rowOf(u".md"_qs);
+    EXPECT_TRUE(model().index(md).data(Qt::ToolTipRole).toString().isEmpty());
+    EXPECT_TRUE(sidebar().listView()->bulkCheckBoxRect(md).isEmpty());
+
+    state.setBulkSelectionEnabled(true);
+    EXPECT_EQ(model().index(md).data(Qt::ToolTipRole).toString(), u"일괄 적용 선택"_qs);
+    const QRect box = sidebar().listView()->bulkCheckBoxRect(md);
+    ASSERT_FALSE(box.isEmpty());
+    click(md, box.center());
+    EXPECT_TRUE(state.isSelectedForBulk(u"md"_qs));
+    EXPECT_EQ(state.selectedExtension(), u"pdf"_qs);
+    EXPECT_EQ(model().index(md).data(Qt::ToolTipRole).toString(), u"일괄 적용 선택 해제"_qs);
+    EXPECT_TRUE(model().index(md).data(SidebarListModel::SelectedForBulkRole).toBool());
+
+    click(md, box.center());
+    EXPECT_FALSE(state.isSelectedForBulk(u"md"_qs));
+}
+
+TEST_F(SidebarTest, BusyIndicatorShowsOnlyWhileLoading)
+{
+    manager->hold(Op::loadRegisteredAssociations);
+    manager->setRegisteredAssociations(sample);
+    window().show();
+    EXPECT_TRUE(state.isLoading());
+    EXPECT_TRUE(sidebar().busyIndicator()->isVisible());
+    manager->releaseAll();
+    EXPECT_FALSE(state.isLoading());
+    EXPECT_FALSE(sidebar().busyIndicator()->isVisible());
+}
+
+} // namespace
+} // namespace halvora::test

@@ -1,0 +1,88 @@
+#include "core/history/UserDefaultsAssociationChangeHistoryStore.h"
+#include "core/service/FileAssociationService.h"
+#include "linux/store/SqliteKeyValueStore.h"
+#include "support/TestIsolation.h"
+#include "support/doubles/InMemoryFileAssociationClient.h"
+#include "support/doubles/WaitForTask.h"
+
+#include <QDir>
+#include <QSet>
+
+#include <vector>
+
+#include <gtest/gtest.h>
+
+namespace halvora {
+namespace {
+
+using test::InMemoryFileAssociationClient;
+using test::waitForTask;
+
+constexpr int applyCount = 20;
+
+std::shared_ptr<AssociationChangeHistoryStore> historyAt(const QString &path)
+{
+    return std::make_shared<UserDefaultsAssociationChangeHistoryStore>(
+        std::make_shared<SqliteKeyValueStore>(path), u"associationChangeHistory"_qs,
+        u"recentAssociationChange"_qs, 50);
+}
+
+// Many applies and undos in flight at once all write the one history; none may be lost.
+TEST(ServiceConcurrency, SimultaneousAppliesAndUndosEachKeepTheirRecord)
+{
+    const QString path = QDir(test::isolatedRoot()).filePath(u"concurrency/defaults.sqlite3"_qs);
+    const AssociatedApp before(u"Before"_qs, u"before.desktop"_qs,
+                               QUrl::fromLocalFile(u"/apps/before.desktop"_qs));
+    const AssociatedApp after(u"After"_qs, u"after.desktop"_qs,
+                              QUrl::fromLocalFile(u"/apps/after.desktop"_qs));
+
+    auto owned = std::make_unique<InMemoryFileAssociationClient>();
+    InMemoryFileAssociationClient *client = owned.get();
+    QList<FileAssociation> associations;
+    for (int i = 0; i < applyCount; ++i) {
+        associations.append(
+            FileAssociation(u"ext%1"_qs.arg(i), u"application/x-type%1"_qs.arg(i), before, {before}));
+        client->setAssociation(associations.last());
+    }
+    FileAssociationService service(std::move(owned), historyAt(path), ExtensionCatalog({}, {}));
+
+    // Held until all have started, then released together so their writes overlap.
+    client->holdDefaultApplicationRequests();
+    std::vector<QCoro::Task<AssociationChangeRecord>> applies;
+    for (const FileAssociation &association : associations)
+        applies.push_back(service.applyDefaultApplication(after, association));
+    ASSERT_TRUE(test::processEventsUntil([&] { return client->heldRequestCount() == applyCount; }));
+    client->releaseDefaultApplicationRequests();
+
+    QSet<QString> ids;
+    QList<AssociationChangeRecord> applied;
+    for (auto &task : applies) {
+        applied.append(waitForTask(std::move(task)));
+        EXPECT_EQ(applied.last().verificationStatus(), AssociationVerificationStatus::verified);
+        ids.insert(applied.last().id());
+    }
+    ASSERT_EQ(ids.size(), applyCount);
+
+    const QList<AssociationChangeRecord> stored = historyAt(path)->loadHistory();
+    QSet<QString> storedIds;
+    for (const AssociationChangeRecord &record : stored)
+        storedIds.insert(record.id());
+    EXPECT_EQ(storedIds, ids);
+
+    std::vector<QCoro::Task<AssociationChangeRecord>> undos;
+    for (const AssociationChangeRecord &record : applied)
+        undos.push_back(service.undoChange(record));
+    for (auto &task : undos)
+        waitForTask(std::move(task));
+
+    const QList<AssociationChangeRecord> undone = historyAt(path)->loadHistory();
+    ASSERT_EQ(undone.size(), applyCount);
+    for (const AssociationChangeRecord &record : undone) {
+        EXPECT_TRUE(ids.contains(record.id()));
+        EXPECT_EQ(record.verificationStatus(), AssociationVerificationStatus::undoVerified)
+            << record.fileExtension().toStdString();
+    }
+}
+
+} // namespace
+} // namespace halvora
