@@ -11,6 +11,12 @@ build: deps
 test: build
 	ctest --preset ci
 
+# Opens the window against the desktop of the user who runs it.
+run: deps
+	cmake --preset ci
+	cmake --build --preset ci --target halvora
+	./build/ci/src/app/halvora
+
 asan: deps
 	cmake --preset asan
 	cmake --build --preset asan
