@@ -361,6 +361,24 @@ void SidebarListView::currentChanged(const QModelIndex &current, const QModelInd
     }
 }
 
+QModelIndex SidebarListView::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers)
+{
+    const QModelIndex moved = QListView::moveCursor(action, modifiers);
+    if (!moved.isValid() || model_.row(moved.row()).kind == RowKind::association)
+        return moved;
+    // The arrow keys move the selection, and headers cannot hold it: go on to the nearest
+    // extension row in the same direction. With none there, the header itself is the stop,
+    // so that the first and last groups can still be reached and toggled from the keyboard.
+    const bool upwards = action == MoveUp || action == MovePageUp || action == MoveHome ||
+                         action == MovePrevious || action == MoveLeft;
+    const int step = upwards ? -1 : 1;
+    for (int row = moved.row() + step; row >= 0 && row < model_.rowCount(); row += step) {
+        if (model_.row(row).kind == RowKind::association)
+            return model_.index(row);
+    }
+    return moved;
+}
+
 void SidebarListView::followSelectedExtension()
 {
     const std::optional<QString> &selected = state_.selectedExtension();

@@ -11,11 +11,46 @@
 #include <QDialog>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QResizeEvent>
 #include <QShowEvent>
 #include <QSplitter>
 #include <QToolBar>
 
 namespace halvora {
+
+namespace {
+
+// QSplitter bounds its panes by their maximum widths only for panes that stretch; a fixed
+// pane asked for more than its maximum (by setSizes, for example from a damaged settings
+// file) is laid out wider than the widget can be, leaving a gap. So both panes stretch here,
+// and resizing the window keeps the sidebar's width and gives the change to the detail pane.
+class SidebarSplitter final : public QSplitter {
+public:
+    SidebarSplitter(int initialSidebarWidth, QWidget *parent)
+        : QSplitter(Qt::Horizontal, parent), initialSidebarWidth_(initialSidebarWidth)
+    {}
+
+protected:
+    void resizeEvent(QResizeEvent *event) override
+    {
+        const int available = contentsRect().width() - handleWidth();
+        if (count() != 2 || available <= 0) {
+            QSplitter::resizeEvent(event);
+            return;
+        }
+        // Until the splitter first has room for both panes, its sizes are those of a widget
+        // that was never laid out; the sidebar then starts at its ideal width.
+        const int sidebar = laidOut_ ? sizes().constFirst() : initialSidebarWidth_;
+        laidOut_ = available >= minimumSizeHint().width() - handleWidth();
+        setSizes({sidebar, std::max(0, available - sidebar)});
+    }
+
+private:
+    int initialSidebarWidth_;
+    bool laidOut_ = false;
+};
+
+} // namespace
 
 MainWindow::MainWindow(HalvoraState &state, DesktopServices services, QWidget *parent)
     : QMainWindow(parent), state_(state), services_(std::move(services))
@@ -26,7 +61,7 @@ MainWindow::MainWindow(HalvoraState &state, DesktopServices services, QWidget *p
 
     presentations_ = new PresentationQueue(this);
 
-    splitter_ = new QSplitter(Qt::Horizontal, this);
+    splitter_ = new SidebarSplitter(sidebarIdealWidth, this);
     splitter_->setChildrenCollapsible(false);
     sidebar_ = new ExtensionSidebarView(state_, splitter_);
     sidebar_->setMinimumWidth(sidebarMinimumWidth);
@@ -36,9 +71,6 @@ MainWindow::MainWindow(HalvoraState &state, DesktopServices services, QWidget *p
         splitter_);
     splitter_->addWidget(sidebar_);
     splitter_->addWidget(detail_);
-    splitter_->setStretchFactor(0, 0);
-    splitter_->setStretchFactor(1, 1);
-    splitter_->setSizes({sidebarIdealWidth, width() - sidebarIdealWidth});
     setCentralWidget(splitter_);
 
     buildToolbar();

@@ -29,7 +29,9 @@ void PresentationQueue::enqueue(const QString &key, std::function<QDialog *()> m
 void PresentationQueue::withdraw(const QString &key)
 {
     waiting_.removeIf([&](const Request &request) { return request.key == key; });
-    if (showing_ && currentKey_ == key && current_)
+    // A dialog that is hidden is already closing: its finished() handlers are what withdrew
+    // it, and rejecting it again would run them a second time.
+    if (showing_ && currentKey_ == key && current_ && current_->isVisible())
         current_->reject();
 }
 

@@ -171,6 +171,16 @@ void ensureIconTheme()
         }
         return false;
     };
+    // The theme search path follows XDG_DATA_DIRS, which sandboxes, session scripts and our
+    // own tests point elsewhere; the themes the system installed stay reachable anyway.
+    QStringList paths = QIcon::themeSearchPaths();
+    for (const QString &system :
+         {QStringLiteral("/usr/local/share/icons"), QStringLiteral("/usr/share/icons")}) {
+        if (!paths.contains(system) && QDir(system).exists())
+            paths.append(system);
+    }
+    QIcon::setThemeSearchPaths(paths);
+
     const QString preferred = QStringLiteral("Adwaita");
     if (!themeInstalled(preferred))
         return;

@@ -1,5 +1,6 @@
 #include "WindowTestSupport.h"
 
+#include "app/ExtensionSidebarView.h"
 #include "app/PresentationQueue.h"
 #include "app/SymbolIcons.h"
 #include "core/state/AssociationSidebarMode.h"
@@ -43,7 +44,13 @@ TEST_F(WindowTest, FirstShowStartsExactlyOneLoadAtTheMinimumSize)
     window().splitter()->setSizes({1000, 100});
     EXPECT_LE(window().splitter()->sizes().first(), MainWindow::sidebarMaximumWidth);
     window().splitter()->setSizes({10, 1000});
-    EXPECT_GE(window().splitter()->sizes().first(), MainWindow::sidebarMinimumWidth);
+    const int sidebar = window().splitter()->sizes().first();
+    EXPECT_GE(sidebar, MainWindow::sidebarMinimumWidth);
+    // A wider window widens the detail pane only.
+    window().resize(1300, 700);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(window().splitter()->sizes().first(), sidebar);
+    EXPECT_EQ(window().sidebar()->width(), sidebar);
 }
 
 TEST_F(WindowTest, ToolbarItemsHaveTheirTitlesHelpAndEnabling)

@@ -102,9 +102,10 @@ void WindowGeometryKeeper::apply(const WindowGeometry &geometry)
     // The window's minimum size wins over a smaller stored one.
     window_->resize(geometry.size.expandedTo(window_->minimumSize()));
     if (splitter_ && geometry.sidebarWidth > 0 && splitter_->count() == 2) {
-        // The sidebar's own minimum and maximum widths bound what the splitter accepts.
-        const int total = std::max(window_->width(), splitter_->width());
-        splitter_->setSizes({geometry.sidebarWidth, std::max(0, total - geometry.sidebarWidth)});
+        // The sidebar's own minimum and maximum widths bound what the splitter accepts. The
+        // two sizes fill the splitter exactly, or it would share out the difference.
+        const int available = splitter_->contentsRect().width() - splitter_->handleWidth();
+        splitter_->setSizes({geometry.sidebarWidth, std::max(0, available - geometry.sidebarWidth)});
     }
 }
 

@@ -103,10 +103,13 @@ void ChangeHistorySheet::rebuild()
     const QList<AssociationChangeRecord> &history = state_.changeHistory();
     count_->setText(QString::number(history.size()));
 
-    // Later, not now: the rebuild may run inside a click handler of an old row's button.
+    // Deleted later, not now: the rebuild may run inside a click handler of an old row's
+    // button. Taken out of the sheet at once, so that nothing looking for the sheet's rows
+    // (the undo buttons, a screen reader) finds the outdated ones.
     while (QLayoutItem *item = rowsLayout_->takeAt(0)) {
         if (QWidget *widget = item->widget()) {
             widget->hide();
+            widget->setParent(nullptr);
             widget->deleteLater();
         }
         delete item;
