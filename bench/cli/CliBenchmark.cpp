@@ -1,0 +1,108 @@
+// `halvora-cli list --json` on a desktop of realistic size, against what a script would
+// otherwise run: a shell loop of `gio mime TYPE` over the same content types. Both run as
+// child processes on the same isolated tree, in one run.
+
+#include "support/TestIsolation.h"
+#include "support/fixtures/ScaledFixture.h"
+#include "support/fixtures/XdgFixture.h"
+
+#include <QCoreApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QProcess>
+#include <QSet>
+
+#include <benchmark/benchmark.h>
+
+#include <stdexcept>
+
+using namespace halvora::test;
+
+namespace {
+
+XdgFixture *tree = nullptr;
+
+QProcessEnvironment environment()
+{
+    QProcessEnvironment environment = tree->environment();
+    environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+    environment.remove(QStringLiteral("LANGUAGE"));
+    return environment;
+}
+
+QByteArray run(const QString &program, const QStringList &arguments)
+{
+    QProcess process;
+    process.setProcessEnvironment(environment());
+    process.start(program, arguments);
+    process.closeWriteChannel();
+    if (!process.waitForFinished(600000) || process.exitStatus() != QProcess::NormalExit ||
+        process.exitCode() != 0)
+        throw std::runtime_error(program.toStdString() +
+                                 " failed: " + process.readAllStandardError().toStdString());
+    return process.readAllStandardOutput();
+}
+
+QByteArray listJson()
+{
+    return run(QStringLiteral(HALVORA_CLI_PATH), {QStringLiteral("list"), QStringLiteral("--json")});
+}
+
+// The content types that the list shows, each once, in list order.
+QStringList listedTypes()
+{
+    QStringList types;
+    QSet<QString> seen;
+    for (const QJsonValue &value : QJsonDocument::fromJson(listJson()).array()) {
+        const QString type = value[u"contentTypeIdentifier"].toString();
+        if (!seen.contains(type)) {
+            seen.insert(type);
+            types.append(type);
+        }
+    }
+    return types;
+}
+
+void BM_CliListJson(benchmark::State &state)
+{
+    qsizetype bytes = 0;
+    for (auto _ : state)
+        bytes += listJson().size();
+    benchmark::DoNotOptimize(bytes);
+    state.counters["associations"] = static_cast<double>(QJsonDocument::fromJson(listJson()).array().size());
+}
+
+void BM_GioMimeShellLoop(benchmark::State &state)
+{
+    const QStringList types = listedTypes();
+    const QStringList arguments =
+        QStringList{QStringLiteral("-c"), QStringLiteral("for t in \"$@\"; do gio mime \"$t\"; done"),
+                    QStringLiteral("sh")} +
+        types;
+    qsizetype bytes = 0;
+    for (auto _ : state)
+        bytes += run(QStringLiteral("/bin/sh"), arguments).size();
+    benchmark::DoNotOptimize(bytes);
+    state.counters["types"] = static_cast<double>(types.size());
+}
+
+BENCHMARK(BM_CliListJson)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_GioMimeShellLoop)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    XdgFixture fixture(isolateUserEnvironment());
+    // The scaled tree picks its types from the MIME database the fixture links in.
+    fixture.applyToCurrentProcess();
+    addScaledContents(fixture);
+    fixture.commit();
+    tree = &fixture;
+
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
