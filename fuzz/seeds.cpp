@@ -1,8 +1,13 @@
-// Writes seed inputs for the fuzz targets into DIR/<target>/, built from real records.
+// Writes seed inputs for the fuzz targets into DIR/<target>/, built from real records and
+// from the desktop tree the system tests use.
 #include "core/model/ModelJson.h"
+#include "support/fixtures/XdgFixture.h"
+
+#include <plist/plist.h>
 
 #include <QDir>
 #include <QFile>
+#include <QTemporaryDir>
 
 #include <cstdio>
 
@@ -16,6 +21,81 @@ void write(const QString &dir, const QString &name, const QByteArray &bytes)
     QFile file(dir + u'/' + name);
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
         std::fprintf(stderr, "cannot write seed %s\n", qPrintable(file.fileName()));
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The user's and the system's mimeapps.list of the standard test tree, and variants of the
+// syntax GKeyFile accepts: comments, locale keys, escapes, repeated groups and keys.
+void writeMimeAppsSeeds(const QString &dir)
+{
+    QTemporaryDir root;
+    halvora::test::XdgFixture fixture(root.path());
+    fixture.addStandardContents();
+    fixture.removeAssociations(halvora::test::XdgFixture::Scope::user, QStringLiteral("text/plain"),
+                               {QStringLiteral("org.example.Hidden.desktop")});
+    try {
+        fixture.commit();
+    } catch (const std::exception &error) {
+        std::fprintf(stderr, "cannot build the desktop tree: %s\n", error.what());
+    }
+    using Scope = halvora::test::XdgFixture::Scope;
+    write(dir, QStringLiteral("user"), readFile(fixture.mimeAppsListPath(Scope::user)));
+    write(dir, QStringLiteral("system"), readFile(fixture.mimeAppsListPath(Scope::system)));
+    write(dir, QStringLiteral("syntax"),
+          "# comment\r\n[Default Applications]\r\ntext/plain = a.desktop;b\\;c.desktop;\r\n"
+          "text/plain[ko]=k.desktop\r\n\r\n[Added Associations]\nimage/png=;;x.desktop\n"
+          "[Default Applications]\ntext/plain=again.desktop\nimage/gif=\\s\\t\\x.desktop\n");
+    write(dir, QStringLiteral("empty"), QByteArray());
+}
+
+plist_t dict(std::initializer_list<std::pair<const char *, plist_t>> items)
+{
+    plist_t node = plist_new_dict();
+    for (const auto &[key, value] : items)
+        plist_dict_set_item(node, key, value);
+    return node;
+}
+
+// Handler lists of the shapes the reader tests use, in both encodings.
+void writePlistSeeds(const QString &dir)
+{
+    auto text = [](const char *value) { return plist_new_string(value); };
+    plist_t handlers = plist_new_array();
+    for (plist_t entry :
+         {dict({{"LSHandlerContentType", text("public.plain-text")},
+                {"LSHandlerRoleViewer", text("com.example.viewer")},
+                {"LSHandlerRoleAll", text("com.example.all")}}),
+          dict({{"LSHandlerContentType", text("public.png")},
+                {"LSHandlerRoleEditor", text("com.example.editor")}}),
+          dict({{"LSHandlerContentType", text("public.jpeg")},
+                {"LSHandlerRoleAll", plist_new_uint(5)},
+                {"LSHandlerRoleViewer", text("com.example.viewer")}}),
+          dict({{"LSHandlerContentType", text("com.adobe.pdf")}, {"LSHandlerPreferredVersions", dict({})}}),
+          dict({{"LSHandlerURLScheme", text("https")}, {"LSHandlerRoleAll", text("com.example.browser")}}),
+          dict({{"LSHandlerContentType", plist_new_bool(1)}, {"LSHandlerRoleAll", plist_new_real(1.5)}}),
+          dict({{"LSHandlerContentType", text("public.héllo-텍스트")},
+                {"LSHandlerRoleAll", text("com.예제")},
+                {"LSHandlerModificationDate", plist_new_date(786297600, 0)},
+                {"LSHandlerData", plist_new_data("\x00\x01", 2)}})})
+        plist_array_append_item(handlers, entry);
+    plist_t root = dict({{"LSHandlers", handlers}, {"LSAdditionalKey", plist_new_uint(3)}});
+
+    char *data = nullptr;
+    uint32_t length = 0;
+    plist_to_xml(root, &data, &length);
+    write(dir, QStringLiteral("handlers.xml"), QByteArray(data, static_cast<qsizetype>(length)));
+    plist_to_xml_free(data);
+    // The encoders leave a pointer that is not null untouched.
+    data = nullptr;
+    plist_to_bin(root, &data, &length);
+    write(dir, QStringLiteral("handlers.bin"), QByteArray(data, static_cast<qsizetype>(length)));
+    plist_to_bin_free(data);
+    plist_free(root);
 }
 
 } // namespace
@@ -55,5 +135,8 @@ int main(int argc, char **argv)
     write(json, QStringLiteral("legacy"),
           encodeJsonObject(RecentAssociationChange(QStringLiteral("md"), QStringLiteral("text/markdown"),
                                                    viewer, editor, Timestamp(1.5))));
+
+    writeMimeAppsSeeds(root + QStringLiteral("/fuzz_mimeapps_reader"));
+    writePlistSeeds(root + QStringLiteral("/fuzz_plist_reader"));
     return 0;
 }
