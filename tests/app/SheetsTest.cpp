@@ -7,6 +7,7 @@
 #include "app/sheets/ChangeHistorySheet.h"
 #include "app/sheets/SheetWidgets.h"
 
+#include <QRegularExpression>
 #include <QToolBar>
 
 namespace halvora::test {
@@ -119,7 +120,12 @@ TEST_F(ChangeCommandTest, HistorySheetRowsShowStatusDescriptionAndUndoByTheUndoR
         lines.append(line->text());
     EXPECT_TRUE(lines.contains(u"문서 보기 -> Text Editor"_qs));
     EXPECT_TRUE(lines.contains(u"다시 시도하세요"_qs));
-    EXPECT_FALSE(ChangeHistorySheet::formattedTime(state.changeHistory().first()).isEmpty());
+    // Hours and minutes, never seconds, whatever the locale's own short time says.
+    QLocale::setDefault(QLocale::c());
+    const QString time = ChangeHistorySheet::formattedTime(state.changeHistory().first());
+    QLocale::setDefault(QLocale::system());
+    EXPECT_TRUE(QRegularExpression(u"\\d\\d:\\d\\d$"_qs).match(time).hasMatch()) << time.toStdString();
+    EXPECT_FALSE(QRegularExpression(u":\\d\\d:\\d\\d"_qs).match(time).hasMatch()) << time.toStdString();
 
     // Undoing the first row asks for exactly that record and re-renders its new status.
     sheet->undoButtons().first()->click();

@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QLocale>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScrollArea>
 #include <QStackedWidget>
 #include <QVBoxLayout>
@@ -88,8 +89,11 @@ QString ChangeHistorySheet::formattedTime(const AssociationChangeRecord &record)
 {
     const QDateTime local = record.changedAt().toDateTime().toLocalTime();
     const QLocale locale;
+    // Hours and minutes only: some locales' short time format carries seconds as well.
+    QString timeFormat = locale.timeFormat(QLocale::ShortFormat);
+    timeFormat.remove(QRegularExpression(QStringLiteral("[:.]ss?")));
     return locale.toString(local.date(), QLocale::ShortFormat) + u' ' +
-           locale.toString(local.time(), QLocale::ShortFormat);
+           locale.toString(local.time(), timeFormat);
 }
 
 bool ChangeHistorySheet::canUndo(const AssociationChangeRecord &record)
