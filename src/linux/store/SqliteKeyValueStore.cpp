@@ -13,6 +13,7 @@
 #include <fcntl.h>
 #include <map>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 #include <utility>
 
@@ -155,6 +156,8 @@ public:
     {
         makeDirectory(QFileInfo(filePath).path(), filePath);
         writerLock_ = writerLockFor(makeFile(filePath));
+        // Setting up may write to a new file; threads of this process wait here in turn.
+        std::lock_guard setup(*writerLock_);
         sqlite3 *db = nullptr;
         const int rc =
             sqlite3_open_v2(QFile::encodeName(filePath).constData(), &db,
@@ -165,11 +168,14 @@ public:
         if (rc != SQLITE_OK)
             fail(db_, rc, Reason::cannotOpen, filePath_);
         sqlite3_busy_timeout(db_, int(busyTimeout.count()));
-        // Any of these is the first read of the file, so a file that is not a database
-        // fails here before anything is written to it.
-        execute("PRAGMA journal_mode=WAL");
+        // This is the first read of the file, so a file that is not a database fails here
+        // before anything is written to it.
+        useWriteAheadLog(busyTimeout);
         execute("PRAGMA synchronous=FULL");
+        // In a write transaction of its own, so that the write lock is waited for.
+        execute("BEGIN IMMEDIATE");
         execute("CREATE TABLE IF NOT EXISTS entries (key TEXT PRIMARY KEY NOT NULL, value BLOB NOT NULL)");
+        execute("COMMIT");
         select_.prepare(db_, "SELECT value FROM entries WHERE key = ?1", filePath_);
         upsert_.prepare(db_,
                         "INSERT INTO entries (key, value) VALUES (?1, ?2) "
@@ -237,6 +243,22 @@ public:
     }
 
 private:
+    // Switching a new file to the log takes its exclusive lock while holding a read lock,
+    // and SQLite then answers "busy" at once instead of waiting, so a process opening the
+    // same new file at the same moment waits here, up to the busy timeout.
+    void useWriteAheadLog(std::chrono::milliseconds busyTimeout)
+    {
+        const auto deadline = std::chrono::steady_clock::now() + busyTimeout;
+        for (;;) {
+            const int rc = sqlite3_exec(db_, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
+            if (rc == SQLITE_OK)
+                return;
+            if ((rc & 0xff) != SQLITE_BUSY || std::chrono::steady_clock::now() >= deadline)
+                fail(db_, rc, Reason::cannotOpen, filePath_);
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    }
+
     void execute(const char *sql)
     {
         const int rc = sqlite3_exec(db_, sql, nullptr, nullptr, nullptr);
