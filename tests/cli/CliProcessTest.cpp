@@ -6,17 +6,15 @@
 #include "support/fixtures/StandardFixture.h"
 #include "support/fixtures/XdgFixture.h"
 
-#include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QSet>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
-
-#include <memory>
 
 using namespace halvora;
 using halvora::test::XdgFixture;
@@ -39,24 +37,22 @@ std::ostream &operator<<(std::ostream &stream, const Outcome &outcome)
 // One machine: a standard desktop tree of its own, with its own history file.
 class Desktop {
 public:
-    Desktop()
-        : dir_(test::isolatedRoot() + QStringLiteral("/desktop-XXXXXX")),
-          fixture_(std::make_unique<XdgFixture>(dir_.path()))
+    Desktop() : dir_(test::isolatedRoot() + QStringLiteral("/desktop-XXXXXX")), fixture_(dir_.path())
     {
-        fixture_->addStandardContents();
-        fixture_->commit();
+        fixture_.addStandardContents();
+        fixture_.commit();
     }
 
-    const XdgFixture &fixture() const { return *fixture_; }
+    const XdgFixture &fixture() const { return fixture_; }
     QString path(const QString &name) const { return dir_.filePath(name); }
     QString historyFile() const
     {
-        return fixture_->homeDir() + QStringLiteral("/.local/state/halvora/defaults.sqlite3");
+        return fixture_.homeDir() + QStringLiteral("/.local/state/halvora/defaults.sqlite3");
     }
 
     QProcessEnvironment environment() const
     {
-        QProcessEnvironment environment = fixture_->environment();
+        QProcessEnvironment environment = fixture_.environment();
         environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
         environment.remove(QStringLiteral("LANGUAGE"));
         return environment;
@@ -92,12 +88,12 @@ public:
 
     std::optional<QString> gioDefault(const QString &contentType) const
     {
-        return test::queryGioMime(fixture_->environment(), contentType).defaultApplication;
+        return test::queryGioMime(fixture_.environment(), contentType).defaultApplication;
     }
 
 private:
     QTemporaryDir dir_;
-    std::unique_ptr<XdgFixture> fixture_;
+    XdgFixture fixture_;
 };
 
 QByteArray fileBytes(const QString &path)
