@@ -97,6 +97,36 @@ BENCHMARK(keystroke)
     ->Arg(int(AssociationFilter::verificationFailed))
     ->Unit(benchmark::kMicrosecond);
 
+// Each query of a keystroke alone, unfiltered, to show where the time goes.
+enum class Query { visible, byCategory, byApplication };
+
+void singleQuery(benchmark::State &run)
+{
+    Fixture fixture;
+    const auto query = static_cast<Query>(run.range(0));
+    qsizetype next = 0;
+    for (auto _ : run) {
+        fixture.state->setSearchText(keystrokes[next++ % keystrokes.size()]);
+        switch (query) {
+        case Query::visible:
+            benchmark::DoNotOptimize(fixture.state->visibleAssociations());
+            break;
+        case Query::byCategory:
+            benchmark::DoNotOptimize(fixture.state->groupedVisibleAssociations());
+            break;
+        case Query::byApplication:
+            benchmark::DoNotOptimize(fixture.state->applicationGroupedVisibleAssociations());
+            break;
+        }
+    }
+}
+BENCHMARK(singleQuery)
+    ->ArgName("query")
+    ->Arg(int(Query::visible))
+    ->Arg(int(Query::byCategory))
+    ->Arg(int(Query::byApplication))
+    ->Unit(benchmark::kMicrosecond);
+
 } // namespace
 
 int main(int argc, char **argv)
