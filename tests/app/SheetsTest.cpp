@@ -1,12 +1,16 @@
 #include "ChangeCommandTestSupport.h"
 
+#include "app/ExtensionSidebarView.h"
 #include "app/PlaceholderPanel.h"
 #include "app/Style.h"
 #include "app/sheets/AddExtensionSheet.h"
 #include "app/sheets/BulkPreviewSheet.h"
 #include "app/sheets/ChangeHistorySheet.h"
 #include "app/sheets/SheetWidgets.h"
+#include "core/state/AssociationSidebarMode.h"
 
+#include <QAbstractItemView>
+#include <QComboBox>
 #include <QRegularExpression>
 #include <QToolBar>
 
@@ -206,6 +210,19 @@ public:
                 add(edit->placeholderText());
             if (auto *line = qobject_cast<ElidedLabel *>(widget))
                 add(line->text());
+            if (auto *combo = qobject_cast<QComboBox *>(widget)) {
+                for (int i = 0; i < combo->count(); ++i)
+                    add(combo->itemText(i));
+            }
+            // Rows painted by a delegate show their model's texts.
+            if (auto *view = qobject_cast<QAbstractItemView *>(widget); view && view->model()) {
+                for (int i = 0; i < view->model()->rowCount(); ++i) {
+                    const QModelIndex index = view->model()->index(i, 0);
+                    for (int role :
+                         {int(Qt::DisplayRole), int(Qt::ToolTipRole), int(Qt::AccessibleDescriptionRole)})
+                        add(index.data(role).toString());
+                }
+            }
         }
         for (QAction *action : root->findChildren<QAction *>()) {
             add(action->text());
@@ -303,6 +320,59 @@ TEST_F(ChangeCommandTest, EveryQuotedTextOfTheCommandsAndSheetsAppears)
              u"1 건너뜀"_qs,
              u"0 확인 필요"_qs,
              u"검증 완료 0개, 실패 0개, 건너뜀 0개, 확인 필요 0개"_qs,
+         })
+        EXPECT_TRUE(texts.has(text)) << text.toStdString();
+}
+
+TEST_F(ChangeCommandTest, EveryQuotedTextOfTheWindowAppears)
+{
+    VisibleTexts texts;
+    state.toggleGroup(ExtensionCategory::documents);
+    texts.collect(&window()); // pdf: a default application and two candidates
+    state.setSelectedExtension(u"md"_qs);
+    texts.collect(&window()); // no default application
+    state.setBulkSelectionEnabled(true);
+    texts.collect(&window());
+    state.setBulkSelectionEnabled(false);
+    manager->setAssociation(association(u"ogg"_qs, std::nullopt, {}));
+    waitForTask(state.addExtension(u"ogg"_qs));
+    texts.collect(&window()); // no candidates
+    state.setSidebarMode(AssociationSidebarMode::applications);
+    state.toggleApplicationGroup(AppAssociationGroup::unassignedID);
+    texts.collect(&window());
+    QTest::keyClicks(window().sidebar()->searchField(), u"zzzz"_qs);
+    texts.collect(&window()); // nothing selected
+
+    for (const QString &text : {
+             u"새로고침"_qs,
+             u"선택한 확장자의 기본 앱 정보를 다시 읽습니다."_qs,
+             u"목록에 없는 확장자를 직접 추가합니다."_qs,
+             u"기본 앱 변경 이력과 검증 상태를 확인합니다."_qs,
+             u"목록 보기"_qs,
+             u"확장자"_qs,
+             u"응용프로그램"_qs,
+             u"확장자 또는 UTI 검색"_qs,
+             u"앱, 번들 ID, 확장자 검색"_qs,
+             u"필터"_qs,
+             u"전체"_qs,
+             u".pdf"_qs,
+             u"문서 보기 앱 아이콘"_qs,
+             u"연결된 앱 없음"_qs,
+             u"일괄 적용 선택"_qs,
+             u"현재 기본 앱"_qs,
+             u"Finder에서 보기"_qs,
+             u"Finder에서 앱 위치를 엽니다."_qs,
+             u"번들 ID 복사"_qs,
+             u"Bundle ID를 클립보드에 복사합니다."_qs,
+             u"등록된 기본 앱 없음"_qs,
+             u"호환 앱"_qs,
+             u"직접 선택"_qs,
+             u"현재"_qs,
+             u"적용"_qs,
+             u"호환 앱 없음"_qs,
+             u"직접 선택으로 .app 번들을 지정할 수 있습니다."_qs,
+             u"확장자를 선택하세요"_qs,
+             u"왼쪽 목록에서 확장자를 선택하거나 + 버튼으로 추가하세요."_qs,
          })
         EXPECT_TRUE(texts.has(text)) << text.toStdString();
 }
