@@ -1,6 +1,7 @@
 #include "linux/desktop/GioDesktopEntries.h"
 
 #include "core/model/FileAssociationError.h"
+#include "linux/desktop/GioChangeSync.h"
 #include "linux/desktop/GlibHandles.h"
 
 #include <gio/gdesktopappinfo.h>
@@ -73,20 +74,25 @@ std::optional<DesktopEntry> GioDesktopEntries::read(const QUrl &fileUrl) const
 
 std::optional<DesktopEntry> GioApplications::defaultApplication(const QString &contentType) const
 {
-    const glib::Object<GAppInfo> info(g_app_info_get_default_for_type(utf8(contentType).constData(), FALSE));
-    return describeListed(info.get());
+    return GioChangeSync::instance().query([&] {
+        const glib::Object<GAppInfo> info(
+            g_app_info_get_default_for_type(utf8(contentType).constData(), FALSE));
+        return describeListed(info.get());
+    });
 }
 
 QList<DesktopEntry> GioApplications::applications(const QString &contentType) const
 {
-    GList *all = g_app_info_get_all_for_type(utf8(contentType).constData());
-    QList<DesktopEntry> entries;
-    for (GList *item = all; item; item = item->next) {
-        if (std::optional<DesktopEntry> entry = describeListed(G_APP_INFO(item->data)))
-            entries.append(std::move(*entry));
-    }
-    g_list_free_full(all, g_object_unref);
-    return entries;
+    return GioChangeSync::instance().query([&] {
+        GList *all = g_app_info_get_all_for_type(utf8(contentType).constData());
+        QList<DesktopEntry> entries;
+        for (GList *item = all; item; item = item->next) {
+            if (std::optional<DesktopEntry> entry = describeListed(G_APP_INFO(item->data)))
+                entries.append(std::move(*entry));
+        }
+        g_list_free_full(all, g_object_unref);
+        return entries;
+    });
 }
 
 void GioApplications::setDefaultApplication(const QUrl &application, const QString &contentType) const
@@ -97,13 +103,15 @@ void GioApplications::setDefaultApplication(const QUrl &application, const QStri
             QStringLiteral("'%1' 데스크톱 항목을 응용프로그램으로 불러올 수 없습니다.")
                 .arg(application.isLocalFile() ? application.toLocalFile() : application.toString()));
     }
-    GError *rawError = nullptr;
-    if (!g_app_info_set_as_default_for_type(G_APP_INFO(info.get()), utf8(contentType).constData(),
-                                            &rawError)) {
-        const glib::Error error(rawError);
-        throw FileAssociationError::systemFailure(error ? glib::text(error->message)
-                                                        : QStringLiteral("기본 앱을 변경하지 못했습니다."));
-    }
+    GioChangeSync::instance().change([&] {
+        GError *rawError = nullptr;
+        if (!g_app_info_set_as_default_for_type(G_APP_INFO(info.get()), utf8(contentType).constData(),
+                                                &rawError)) {
+            const glib::Error error(rawError);
+            throw FileAssociationError::systemFailure(
+                error ? glib::text(error->message) : QStringLiteral("기본 앱을 변경하지 못했습니다."));
+        }
+    });
 }
 
 std::optional<QString> desktopEntryIconName(const QUrl &desktopEntry)

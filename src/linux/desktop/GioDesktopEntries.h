@@ -16,9 +16,9 @@ public:
 };
 
 // The handlers GIO resolves from mimeapps.list and the MIME caches. GIO keeps those lists
-// in memory and drops them when its inotify monitors, served by glib's own worker thread
-// (no main loop needed), report a change, well under a millisecond after the write; desktop
-// entries are re-read per query. So answers follow changes made by other processes.
+// in memory until its file monitors report a change; every query here first waits for
+// reports of files changed since the previous one (GioChangeSync.h), so answers follow
+// changes made by other processes. Desktop entries themselves are re-read per query.
 class GioApplications : public ApplicationRegistry {
 public:
     std::optional<DesktopEntry> defaultApplication(const QString &contentType) const override;

@@ -1,0 +1,179 @@
+// Other processes change the desktop's associations while the service runs: every load
+// afterwards must answer from the files as they are now, not from what GIO read before.
+// main() builds the fixture tree before anything calls glib (glib reads XDG once).
+
+#include "core/history/UserDefaultsAssociationChangeHistoryStore.h"
+#include "core/service/FileAssociationService.h"
+#include "linux/desktop/GioDesktopEntries.h"
+#include "linux/desktop/LinuxFileAssociationClient.h"
+#include "linux/store/SqliteKeyValueStore.h"
+#include "support/TestIsolation.h"
+#include "support/doubles/WaitForTask.h"
+#include "support/fixtures/GioMime.h"
+#include "support/fixtures/StandardFixture.h"
+#include "support/fixtures/XdgFixture.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+namespace halvora {
+namespace {
+
+using test::waitForTask;
+using Scope = test::XdgFixture::Scope;
+
+test::XdgFixture *tree = nullptr;
+
+std::unique_ptr<FileAssociationService> makeService()
+{
+    auto history = std::make_shared<UserDefaultsAssociationChangeHistoryStore>(
+        std::make_shared<SqliteKeyValueStore>(), u"associationChangeHistory"_qs,
+        u"recentAssociationChange"_qs, 50);
+    return std::make_unique<FileAssociationService>(makeLinuxFileAssociationClient(), history,
+                                                    ExtensionCatalog::defaultCatalog());
+}
+
+// Runs a shell command in a child process that sees only the fixture tree.
+void runElsewhere(const QString &command)
+{
+    QProcess shell;
+    shell.setProcessEnvironment(tree->environment());
+    shell.start(u"sh"_qs, {u"-c"_qs, command});
+    ASSERT_TRUE(shell.waitForFinished(60000)) << command.toStdString();
+    ASSERT_EQ(shell.exitCode(), 0) << command.toStdString() << shell.readAllStandardError().toStdString();
+}
+
+QString quoted(const QString &path)
+{
+    return u'\'' + path + u'\'';
+}
+
+std::optional<QString> currentId(const FileAssociation &association)
+{
+    return association.currentApp() ? std::optional(association.currentApp()->bundleIdentifier())
+                                    : std::nullopt;
+}
+
+QStringList candidateIds(const FileAssociation &association)
+{
+    QStringList ids;
+    for (const AssociatedApp &app : association.candidateApps())
+        ids.append(app.bundleIdentifier());
+    return ids;
+}
+
+// Other tasks of a running program query the desktop too; each query makes GIO read its
+// directories again, which is when old data sticks longest.
+class BusyGio {
+public:
+    BusyGio()
+        : thread_([this] {
+              const GioApplications applications;
+              while (!stop_) {
+                  applications.applications(u"application/pdf"_qs);
+                  applications.defaultApplication(u"text/markdown"_qs);
+                  std::this_thread::sleep_for(std::chrono::milliseconds(1));
+              }
+          })
+    {}
+    ~BusyGio()
+    {
+        stop_ = true;
+        thread_.join();
+    }
+
+private:
+    std::atomic<bool> stop_ = false;
+    std::thread thread_;
+};
+
+TEST(OutsideChanges, EveryLoadAfterAnotherProcessChangedTheDesktopSeesTheChange)
+{
+    const auto service = makeService();
+    const BusyGio busy;
+    ASSERT_EQ(currentId(waitForTask(service->loadAssociation(u"pdf"_qs))), test::standard::documentViewer);
+
+    // `gio mime TYPE APP` replaces the user's mimeapps.list by renaming a new file over it.
+    for (int round = 0; round < 16; ++round) {
+        const QString app = round % 2 ? test::standard::documentViewer : test::standard::browser;
+        test::setDefaultWithGioMime(tree->environment(), u"application/pdf"_qs, app);
+        ASSERT_EQ(currentId(waitForTask(service->loadAssociation(u"pdf"_qs))), app) << "round " << round;
+    }
+
+    // An editor that writes the list in place, keeping everything else in it.
+    const QString list = tree->mimeAppsListPath(Scope::user);
+    QFile original(list);
+    ASSERT_TRUE(original.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(original.readAll());
+    original.close();
+    static const QRegularExpression markdownDefault(u"^text/markdown=.*$"_qs,
+                                                    QRegularExpression::MultilineOption);
+    ASSERT_TRUE(text.contains(markdownDefault));
+    const QString variants[2] = {tree->outsideDir() + u"/notes.list"_qs,
+                                 tree->outsideDir() + u"/editor.list"_qs};
+    const QString ids[2] = {test::standard::notes, test::standard::textEditor};
+    for (int i = 0; i < 2; ++i) {
+        QFile variant(variants[i]);
+        ASSERT_TRUE(variant.open(QIODevice::WriteOnly));
+        variant.write(QString(text).replace(markdownDefault, u"text/markdown="_qs + ids[i] + u';').toUtf8());
+    }
+    for (int round = 0; round < 10; ++round) {
+        runElsewhere(u"cat "_qs + quoted(variants[round % 2]) + u" > "_qs + quoted(list));
+        ASSERT_EQ(currentId(waitForTask(service->loadAssociation(u"md"_qs))), ids[round % 2])
+            << "round " << round;
+    }
+
+    // Newly installed applications with a rebuilt MIME cache.
+    for (int round = 0; round < 6; ++round) {
+        const QString id = u"org.example.Installed%1.desktop"_qs.arg(round);
+        const QString path = tree->applicationsDir(Scope::user) + u'/' + id;
+        runElsewhere(u"printf '[Desktop Entry]\\nType=Application\\nName=Installed\\nExec=true %%U\\n"
+                     u"MimeType=application/pdf;\\n' > "_qs +
+                     quoted(path) + u" && update-desktop-database "_qs +
+                     quoted(tree->applicationsDir(Scope::user)));
+        EXPECT_TRUE(candidateIds(waitForTask(service->loadAssociation(u"pdf"_qs))).contains(id))
+            << "round " << round;
+    }
+}
+
+TEST(OutsideChanges, AFullLoadListsATypeThatAnotherProcessRegistered)
+{
+    const auto service = makeService();
+    const auto hasEpub = [](const QList<FileAssociation> &all) {
+        return std::find_if(all.cbegin(), all.cend(),
+                            [](const FileAssociation &a) { return a.fileExtension() == u"epub"_qs; });
+    };
+    const QList<FileAssociation> before = waitForTask(service->loadRegisteredAssociations());
+    ASSERT_EQ(hasEpub(before), before.cend());
+
+    test::setDefaultWithGioMime(tree->environment(), u"application/epub+zip"_qs,
+                                test::standard::documentViewer);
+    const QList<FileAssociation> after = waitForTask(service->loadRegisteredAssociations());
+    const auto epub = hasEpub(after);
+    ASSERT_NE(epub, after.cend());
+    EXPECT_EQ(currentId(*epub), test::standard::documentViewer);
+    EXPECT_EQ(after.size(), before.size() + 1);
+}
+
+} // namespace
+} // namespace halvora
+
+int main(int argc, char **argv)
+{
+    const QString root = halvora::test::isolateUserEnvironment();
+    halvora::test::XdgFixture fixture(root);
+    fixture.addStandardContents();
+    fixture.commit();
+    halvora::tree = &fixture;
+
+    QCoreApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
