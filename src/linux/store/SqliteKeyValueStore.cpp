@@ -172,10 +172,7 @@ public:
         // before anything is written to it.
         useWriteAheadLog(busyTimeout);
         execute("PRAGMA synchronous=FULL");
-        // In a write transaction of its own, so that the write lock is waited for.
-        execute("BEGIN IMMEDIATE");
         execute("CREATE TABLE IF NOT EXISTS entries (key TEXT PRIMARY KEY NOT NULL, value BLOB NOT NULL)");
-        execute("COMMIT");
         select_.prepare(db_, "SELECT value FROM entries WHERE key = ?1", filePath_);
         upsert_.prepare(db_,
                         "INSERT INTO entries (key, value) VALUES (?1, ?2) "
