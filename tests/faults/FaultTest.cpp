@@ -301,7 +301,7 @@ TEST(MimeAppsListFaults, AnUnreadableListIsReportedAndAddingStillWorks)
     }
 }
 
-TEST(MimeAppsListFaults, RefusedWriteOfTheListIsRecordedAsAFailedChange)
+TEST(MimeAppsListFaults, RefusedWriteOfTheListIsAFailedChangeInKorean)
 {
     const QString list = tree->mimeAppsListPath(Scope::user);
     QFile::remove(list);
@@ -319,8 +319,7 @@ TEST(MimeAppsListFaults, RefusedWriteOfTheListIsRecordedAsAFailedChange)
     program.apply(u"pdf"_qs, other->bundleIdentifier());
     const std::optional<QString> shown = program.dismissAlert();
     ASSERT_TRUE(shown);
-    // GIO's reason comes through; it is English until the GIO port words it in a sentence of its own.
-    EXPECT_TRUE(shown->contains(u"mimeapps.list"_qs)) << shown->toStdString();
+    EXPECT_TRUE(shown->startsWith(u"기본 앱 설정을 mimeapps.list에 저장하지 못했습니다."_qs)) << shown->toStdString();
     ASSERT_EQ(program.state().changeHistory().size(), 1);
     EXPECT_EQ(program.state().changeHistory().first().verificationStatus(),
               AssociationVerificationStatus::apiFailed);

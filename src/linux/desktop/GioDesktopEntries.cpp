@@ -107,9 +107,11 @@ void GioApplications::setDefaultApplication(const QUrl &application, const QStri
         GError *rawError = nullptr;
         if (!g_app_info_set_as_default_for_type(G_APP_INFO(info.get()), utf8(contentType).constData(),
                                                 &rawError)) {
+            // glib's own reason is English and names the low-level cause; lead with what failed.
             const glib::Error error(rawError);
+            const QString lead = QStringLiteral("기본 앱 설정을 mimeapps.list에 저장하지 못했습니다.");
             throw FileAssociationError::systemFailure(
-                error ? glib::text(error->message) : QStringLiteral("기본 앱을 변경하지 못했습니다."));
+                error ? QStringLiteral("%1 (원인: %2)").arg(lead, glib::text(error->message)) : lead);
         }
     });
 }
