@@ -1,0 +1,210 @@
+// The real program, as a person would use it: the real client and SQLite store behind the
+// real window on the offscreen platform, in an isolated desktop tree that main() builds
+// before anything calls glib.
+
+#include "app/ApplicationGraph.h"
+#include "app/AssociationDetailView.h"
+#include "app/MainWindow.h"
+#include "app/PresentationQueue.h"
+#include "app/commands/ChangeCommands.h"
+#include "app/sheets/AddExtensionSheet.h"
+#include "app/sheets/BulkPreviewSheet.h"
+#include "core/state/HalvoraState.h"
+#include "support/TestIsolation.h"
+#include "support/doubles/WaitForTask.h"
+#include "support/fixtures/GioMime.h"
+#include "support/fixtures/StandardFixture.h"
+#include "support/fixtures/XdgFixture.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+
+#include <gtest/gtest.h>
+
+namespace halvora {
+namespace {
+
+using test::processEventsUntil;
+constexpr auto patience = std::chrono::seconds(120);
+
+test::XdgFixture *tree = nullptr;
+
+std::optional<QString> gioDefault(const QString &contentType)
+{
+    return test::queryGioMime(tree->environment(), contentType).defaultApplication;
+}
+
+// One run of the program: the graph, the window with its commands, shown and loaded.
+struct Program {
+    ApplicationGraph graph;
+    MainWindow window{graph.state(), makeDesktopServices(&ApplicationGraph::describeApplication)};
+    ChangeCommands *commands = installChangeCommands(window, ChangeCommandsOptions{std::nullopt});
+
+    HalvoraState &state() { return graph.state(); }
+    QString currentKey() const { return window.presentations().currentKey(); }
+    QDialog *current() const { return window.presentations().currentDialog(); }
+
+    bool start()
+    {
+        window.resize(MainWindow::minimumWidth, MainWindow::minimumHeight);
+        window.show();
+        return processEventsUntil([&] { return !state().isLoading() && !state().associations().isEmpty(); },
+                                  patience);
+    }
+
+    const FileAssociation *listed(const QString &extension)
+    {
+        for (const FileAssociation &a : state().associations()) {
+            if (a.fileExtension() == extension)
+                return &a;
+        }
+        return nullptr;
+    }
+};
+
+QAbstractButton *buttonWithText(QWidget *within, const QString &text)
+{
+    if (!within)
+        return nullptr;
+    for (QAbstractButton *b : within->findChildren<QAbstractButton *>()) {
+        if (b->text() == text && b->isVisible())
+            return b;
+    }
+    return nullptr;
+}
+
+bool hasLabel(QWidget *within, const QString &text)
+{
+    for (QLabel *label : within->findChildren<QLabel *>()) {
+        if (label->text() == text)
+            return true;
+    }
+    return false;
+}
+
+int labelCount(QWidget *within, const QString &text)
+{
+    int count = 0;
+    for (QLabel *label : within->findChildren<QLabel *>())
+        count += label->text() == text ? 1 : 0;
+    return count;
+}
+
+// The candidate row of the detail pane that names this application.
+QWidget *candidateRow(MainWindow &window, const QString &name)
+{
+    for (QWidget *row : window.detail()->findChildren<QWidget *>(u"candidateRow"_qs)) {
+        if (hasLabel(row, name))
+            return row;
+    }
+    return nullptr;
+}
+
+TEST(WindowJourney, ChangeUndoAddBulkApplyAndRestart)
+{
+    using namespace test::standard;
+    QList<AssociationChangeRecord> historyBeforeQuit;
+    {
+        Program program;
+        ASSERT_TRUE(program.start());
+        ASSERT_TRUE(program.listed(u"pdf"_qs));
+
+        program.state().setSelectedExtension(u"pdf"_qs);
+        QWidget *browserRow = nullptr;
+        ASSERT_TRUE(processEventsUntil(
+            [&] { return (browserRow = candidateRow(program.window, u"Web Browser"_qs)); }, patience));
+        browserRow->findChild<QAbstractButton *>(u"applyButton"_qs)->click();
+        ASSERT_TRUE(processEventsUntil(
+            [&] { return program.currentKey() == ChangeCommands::confirmChangeAlertKey; }, patience));
+        EXPECT_EQ(program.current()->windowTitle(), u"기본 앱 변경"_qs);
+        buttonWithText(program.current(), u"적용"_qs)->click();
+
+        ASSERT_TRUE(processEventsUntil(
+            [&] {
+                QWidget *row = candidateRow(program.window, u"Web Browser"_qs);
+                return program.state().changeHistory().size() == 1 && row &&
+                       row->findChild<QLabel *>(u"currentMark"_qs);
+            },
+            patience));
+        EXPECT_EQ(gioDefault(u"application/pdf"_qs), browser);
+        EXPECT_EQ(program.state().changeHistory().first().verificationStatus(),
+                  AssociationVerificationStatus::verified);
+
+        program.window.historyAction()->trigger();
+        ASSERT_TRUE(processEventsUntil([&] { return program.currentKey() == MainWindow::historySheetKey; },
+                                       patience));
+        EXPECT_EQ(labelCount(program.current(), u"검증 완료"_qs), 1);
+        program.current()->reject();
+        ASSERT_TRUE(processEventsUntil([&] { return program.currentKey().isEmpty(); }, patience));
+
+        program.commands->undoAction()->trigger();
+        ASSERT_TRUE(processEventsUntil(
+            [&] {
+                return !program.state().changeHistory().isEmpty() &&
+                       program.state().changeHistory().first().verificationStatus() ==
+                           AssociationVerificationStatus::undoVerified &&
+                       !program.state().isLoading();
+            },
+            patience));
+        EXPECT_EQ(gioDefault(u"application/pdf"_qs), documentViewer);
+
+        program.window.addExtensionAction()->trigger();
+        AddExtensionSheet *sheet = nullptr;
+        ASSERT_TRUE(processEventsUntil(
+            [&] { return (sheet = qobject_cast<AddExtensionSheet *>(program.current())); }, patience));
+        sheet->textField()->setText(u"jpe"_qs);
+        sheet->addButton()->click();
+        ASSERT_TRUE(processEventsUntil([&] { return program.listed(u"jpe"_qs) != nullptr; }, patience));
+        EXPECT_EQ(program.listed(u"jpe"_qs)->currentApp()->bundleIdentifier(), imageViewer);
+
+        // md already opens with the editor (skipped), pdf cannot (blocked), txt can.
+        const AssociatedApp editor = *program.listed(u"md"_qs)->currentApp();
+        ASSERT_EQ(editor.bundleIdentifier(), textEditor);
+        program.commands->bulkModeAction()->trigger();
+        ASSERT_TRUE(program.state().isBulkSelectionEnabled());
+        for (const QString &extension : {u"md"_qs, u"pdf"_qs, u"txt"_qs})
+            program.state().toggleBulkSelection(*program.listed(extension));
+        program.state().requestBulkPlan(editor, false);
+        ASSERT_TRUE(processEventsUntil(
+            [&] { return program.currentKey() == ChangeCommands::bulkPreviewSheetKey; }, patience));
+        program.commands->bulkPreview()->applyButton()->click();
+        ASSERT_TRUE(processEventsUntil(
+            [&] { return program.currentKey() == ChangeCommands::bulkResultAlertKey; }, patience));
+        auto *result = qobject_cast<QMessageBox *>(program.current());
+        ASSERT_NE(result, nullptr);
+        EXPECT_EQ(result->text(), u"검증 완료 1개, 실패 0개, 건너뜀 1개, 확인 필요 1개"_qs);
+        EXPECT_EQ(gioDefault(u"text/plain"_qs), textEditor);
+        buttonWithText(result, u"확인"_qs)->click();
+
+        historyBeforeQuit = program.state().changeHistory();
+        EXPECT_EQ(historyBeforeQuit.size(), 2);
+        program.window.close();
+    }
+
+    Program again;
+    ASSERT_TRUE(again.start());
+    EXPECT_EQ(again.state().changeHistory(), historyBeforeQuit);
+}
+
+} // namespace
+} // namespace halvora
+
+int main(int argc, char **argv)
+{
+    const QString root = halvora::test::isolateUserEnvironment();
+    halvora::test::XdgFixture fixture(root);
+    fixture.addStandardContents();
+    fixture.commit();
+    halvora::tree = &fixture;
+
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    halvora::prepareApplication();
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
