@@ -319,7 +319,8 @@ TEST(MimeAppsListFaults, RefusedWriteOfTheListIsAFailedChangeInKorean)
     program.apply(u"pdf"_qs, other->bundleIdentifier());
     const std::optional<QString> shown = program.dismissAlert();
     ASSERT_TRUE(shown);
-    EXPECT_TRUE(shown->startsWith(u"기본 앱 설정을 mimeapps.list에 저장하지 못했습니다."_qs)) << shown->toStdString();
+    EXPECT_TRUE(shown->startsWith(u"기본 앱 설정을 mimeapps.list에 저장하지 못했습니다."_qs))
+        << shown->toStdString();
     ASSERT_EQ(program.state().changeHistory().size(), 1);
     EXPECT_EQ(program.state().changeHistory().first().verificationStatus(),
               AssociationVerificationStatus::apiFailed);
