@@ -2,6 +2,7 @@
 // desktop entries, a user mimeapps.list naming 500 types), against loops in the same run
 // that resolve the same extensions with QMimeDatabase and GIO directly.
 
+#include "baselines/DirectLoad.h"
 #include "core/history/InMemoryKeyValueStore.h"
 #include "core/history/UserDefaultsAssociationChangeHistoryStore.h"
 #include "core/service/FileAssociationService.h"
@@ -11,7 +12,6 @@
 #include "support/fixtures/ScaledFixture.h"
 #include "support/fixtures/XdgFixture.h"
 
-#include <gio/gdesktopappinfo.h>
 #include <gio/gio.h>
 
 #include <QCoreApplication>
@@ -74,35 +74,6 @@ QStringList extensionsToResolve(const QMimeDatabase &database)
     return extensions;
 }
 
-void describe(GAppInfo *info, qsizetype &sink)
-{
-    sink += qstrlen(g_app_info_get_id(info)) +
-            qstrlen(g_desktop_app_info_get_filename(G_DESKTOP_APP_INFO(info))) +
-            qstrlen(g_app_info_get_name(info));
-}
-
-// The least work that yields the same answers: type, default and candidates of each extension.
-qsizetype resolveDirectly(const QMimeDatabase &database, const QStringList &extensions)
-{
-    qsizetype sink = 0;
-    for (const QString &extension : extensions) {
-        const QMimeType type =
-            database.mimeTypeForFile(QStringLiteral("x.") + extension, QMimeDatabase::MatchExtension);
-        if (!type.isValid() || type.isDefault() || type.name().startsWith(QStringLiteral("inode/")))
-            continue;
-        const QByteArray name = type.name().toUtf8();
-        if (GAppInfo *current = g_app_info_get_default_for_type(name.constData(), FALSE)) {
-            describe(current, sink);
-            g_object_unref(current);
-        }
-        GList *all = g_app_info_get_all_for_type(name.constData());
-        for (GList *item = all; item; item = item->next)
-            describe(G_APP_INFO(item->data), sink);
-        g_list_free_full(all, g_object_unref);
-    }
-    return sink;
-}
-
 void BM_ServiceFullLoad(benchmark::State &state)
 {
     const auto service = makeService();
@@ -119,15 +90,8 @@ void BM_ClientLoadEachExtension(benchmark::State &state)
     const auto client = makeLinuxFileAssociationClient();
     const QStringList extensions = extensionsToResolve(QMimeDatabase());
     qsizetype listed = 0;
-    for (auto _ : state) {
-        for (const QString &extension : extensions) {
-            try {
-                listed += client->loadAssociation(extension).candidateApps().size();
-            } catch (const std::exception &) {
-                // Extensions without a content type are part of the work too.
-            }
-        }
-    }
+    for (auto _ : state)
+        listed += bench::loadEachThroughClient(*client, extensions);
     benchmark::DoNotOptimize(listed);
 }
 
@@ -138,7 +102,7 @@ void BM_DirectResolveKnownExtensions(benchmark::State &state)
     const QStringList extensions = extensionsToResolve(database);
     qsizetype sink = 0;
     for (auto _ : state)
-        sink += resolveDirectly(database, extensions);
+        sink += bench::resolveDirectly(database, extensions);
     benchmark::DoNotOptimize(sink);
     state.counters["extensions"] = static_cast<double>(extensions.size());
 }
@@ -149,7 +113,7 @@ void BM_DirectReadListAndResolve(benchmark::State &state)
     const QMimeDatabase database;
     qsizetype sink = 0;
     for (auto _ : state)
-        sink += resolveDirectly(database, extensionsToResolve(database));
+        sink += bench::resolveDirectly(database, extensionsToResolve(database));
     benchmark::DoNotOptimize(sink);
 }
 

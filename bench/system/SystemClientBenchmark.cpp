@@ -2,23 +2,17 @@
 // work that answers the same questions directly, and against one `gio mime` process per
 // type. All three run in one isolated XDG tree built before anything calls glib.
 
+#include "baselines/DirectLoad.h"
 #include "core/model/ExtensionCatalog.h"
-#include "core/model/FileAssociationError.h"
 #include "linux/desktop/LinuxFileAssociationClient.h"
 #include "support/TestIsolation.h"
 #include "support/fixtures/GioMime.h"
 #include "support/fixtures/XdgFixture.h"
 
-#include <gio/gdesktopappinfo.h>
-#include <gio/gio.h>
-
 #include <QCoreApplication>
 #include <QMimeDatabase>
-#include <QSet>
 
 #include <benchmark/benchmark.h>
-
-#include <memory>
 
 using namespace halvora;
 using namespace halvora::test;
@@ -70,49 +64,18 @@ void BM_ClientLoadAssociation(benchmark::State &state)
 {
     const auto client = makeLinuxFileAssociationClient();
     qsizetype apps = 0;
-    for (auto _ : state) {
-        for (const QString &extension : extensions()) {
-            try {
-                apps += client->loadAssociation(extension).candidateApps().size();
-            } catch (const FileAssociationError &) {
-                // Extensions without a content type are part of the work too.
-            }
-        }
-    }
+    for (auto _ : state)
+        apps += bench::loadEachThroughClient(*client, extensions());
     benchmark::DoNotOptimize(apps);
     state.counters["extensions"] = static_cast<double>(extensions().size());
 }
 
-// What any caller has to do at least: the type of each extension, the default and every
-// candidate with its ID, file and name.
-void describeDirectly(GAppInfo *info, qsizetype &sink)
-{
-    GDesktopAppInfo *desktop = G_DESKTOP_APP_INFO(info);
-    sink += qstrlen(g_app_info_get_id(info)) + qstrlen(g_desktop_app_info_get_filename(desktop)) +
-            qstrlen(g_app_info_get_name(info));
-}
-
 void BM_DirectQMimeDatabaseAndGio(benchmark::State &state)
 {
-    QMimeDatabase database;
+    const QMimeDatabase database;
     qsizetype sink = 0;
-    for (auto _ : state) {
-        for (const QString &extension : extensions()) {
-            const QMimeType type =
-                database.mimeTypeForFile(QStringLiteral("x.") + extension, QMimeDatabase::MatchExtension);
-            if (!type.isValid() || type.isDefault() || type.name().startsWith(QStringLiteral("inode/")))
-                continue;
-            const QByteArray name = type.name().toUtf8();
-            if (GAppInfo *current = g_app_info_get_default_for_type(name.constData(), FALSE)) {
-                describeDirectly(current, sink);
-                g_object_unref(current);
-            }
-            GList *all = g_app_info_get_all_for_type(name.constData());
-            for (GList *item = all; item; item = item->next)
-                describeDirectly(G_APP_INFO(item->data), sink);
-            g_list_free_full(all, g_object_unref);
-        }
-    }
+    for (auto _ : state)
+        sink += bench::resolveDirectly(database, extensions());
     benchmark::DoNotOptimize(sink);
 }
 
