@@ -7,10 +7,10 @@
 #include <QHash>
 #include <QList>
 #include <QMutex>
+#include <QMutexLocker>
 #include <QPromise>
 #include <QString>
 
-#include <chrono>
 #include <exception>
 #include <memory>
 #include <optional>
@@ -18,9 +18,10 @@
 
 namespace halvora::test {
 
-// A system client whose answers, failures and delays a test sets. It behaves like the real
-// one where callers can tell: extensions are normalised, unknown ones have no content type,
-// and a successful change makes later loads report the new default (unless switched off).
+// A system client whose answers and failures a test sets, and whose requests it can hold.
+// It behaves like the real one where callers can tell: extensions are normalised, unknown
+// ones have no content type, and a successful change makes later loads report the new
+// default (unless switched off).
 // Thread-safe; setDefaultApplication does its work on the background executor.
 class InMemoryFileAssociationClient : public FileAssociationSystemClient {
 public:
@@ -31,41 +32,81 @@ public:
     };
 
     // --- answers ---------------------------------------------------------------------
-    void setRegisteredContentTypes(QList<RegisteredContentType> types);
+    void setRegisteredContentTypes(QList<RegisteredContentType> types)
+    {
+        QMutexLocker lock(&mutex_);
+        registeredTypes_ = std::move(types);
+    }
     // Replaces the association with the same extension.
-    void setAssociation(FileAssociation association);
-    void removeAssociation(const QString &extension);
-    std::optional<FileAssociation> association(const QString &extension) const;
+    void setAssociation(const FileAssociation &association)
+    {
+        QMutexLocker lock(&mutex_);
+        associations_.insert(association.fileExtension(), association);
+    }
+    std::optional<FileAssociation> association(const QString &extension) const
+    {
+        QMutexLocker lock(&mutex_);
+        const auto found = associations_.constFind(extension);
+        return found == associations_.constEnd() ? std::nullopt : std::optional(*found);
+    }
     // When false, successful requests leave every association as it was.
-    void setDefaultChangesTakeEffect(bool takeEffect);
+    void setDefaultChangesTakeEffect(bool takeEffect)
+    {
+        QMutexLocker lock(&mutex_);
+        changesTakeEffect_ = takeEffect;
+    }
 
     // --- failures (a null pointer clears); use std::make_exception_ptr(error) ---------
-    void failRegisteredContentTypes(std::exception_ptr failure);
-    void failLoadAssociation(const QString &extension, std::exception_ptr failure);
-    // Every request fails, or only those for one content type.
-    void failDefaultApplicationRequests(std::exception_ptr failure);
-    void failDefaultApplicationRequests(const QString &contentTypeIdentifier, std::exception_ptr failure);
-
-    // --- delays (blocking sleeps on the thread doing the work) -------------------------
-    void setLoadDelay(std::chrono::milliseconds delay);
-    void setDefaultApplicationDelay(std::chrono::milliseconds delay);
+    void failRegisteredContentTypes(std::exception_ptr failure)
+    {
+        QMutexLocker lock(&mutex_);
+        registeredFailure_ = std::move(failure);
+    }
+    void failLoadAssociation(const QString &extension, std::exception_ptr failure)
+    {
+        QMutexLocker lock(&mutex_);
+        loadFailures_.insert(extension, std::move(failure));
+    }
+    void failDefaultApplicationRequests(std::exception_ptr failure)
+    {
+        QMutexLocker lock(&mutex_);
+        requestFailure_ = std::move(failure);
+    }
 
     // --- holding requests until the test releases them -------------------------------
     // While holding, a new setDefaultApplication waits (without blocking any thread) until
     // released; its outcome is decided at release, so failures may be set in between.
-    void holdDefaultApplicationRequests();
-    int heldRequestCount() const;
-    // Releases the oldest waiting request; false when none waits.
-    bool releaseNextDefaultApplicationRequest();
+    void holdDefaultApplicationRequests()
+    {
+        QMutexLocker lock(&mutex_);
+        holding_ = true;
+    }
+    int heldRequestCount() const
+    {
+        QMutexLocker lock(&mutex_);
+        return int(held_.size());
+    }
     // Releases every waiting request and stops holding.
     void releaseDefaultApplicationRequests();
 
     // --- what was asked --------------------------------------------------------------
-    int registeredContentTypesCallCount() const;
     // The extension texts exactly as callers passed them, in call order.
-    QList<QString> loadAssociationCalls() const;
-    QList<DefaultApplicationRequest> defaultApplicationRequests() const;
-    void clearCallLog();
+    QList<QString> loadAssociationCalls() const
+    {
+        QMutexLocker lock(&mutex_);
+        return loadCalls_;
+    }
+    QList<DefaultApplicationRequest> defaultApplicationRequests() const
+    {
+        QMutexLocker lock(&mutex_);
+        return requests_;
+    }
+    void clearCallLog()
+    {
+        QMutexLocker lock(&mutex_);
+        loadCalls_.clear();
+        requests_.clear();
+    }
 
     // --- the interface ---------------------------------------------------------------
     QList<RegisteredContentType> loadRegisteredContentTypes() const override;
@@ -83,15 +124,10 @@ private:
     std::exception_ptr registeredFailure_;
     QHash<QString, std::exception_ptr> loadFailures_;
     std::exception_ptr requestFailure_;
-    QHash<QString, std::exception_ptr> requestFailuresByType_;
-
-    std::chrono::milliseconds loadDelay_{0};
-    std::chrono::milliseconds requestDelay_{0};
 
     bool holding_ = false;
     mutable QList<std::shared_ptr<QPromise<void>>> held_;
 
-    mutable int registeredCalls_ = 0;
     mutable QList<QString> loadCalls_;
     mutable QList<DefaultApplicationRequest> requests_;
 };

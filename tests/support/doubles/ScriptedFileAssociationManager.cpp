@@ -37,11 +37,6 @@ ScriptedFileAssociationManager::~ScriptedFileAssociationManager()
 
 // --- answers -----------------------------------------------------------------------------
 
-void ScriptedFileAssociationManager::setRegisteredAssociations(QList<FileAssociation> associations)
-{
-    registered_ = std::move(associations);
-}
-
 void ScriptedFileAssociationManager::setAssociation(FileAssociation association)
 {
     for (auto &existing : registered_) {
@@ -51,12 +46,6 @@ void ScriptedFileAssociationManager::setAssociation(FileAssociation association)
         }
     }
     extra_.insert(association.fileExtension(), std::move(association));
-}
-
-void ScriptedFileAssociationManager::removeAssociation(const QString &fileExtension)
-{
-    registered_.removeIf([&](const FileAssociation &a) { return a.fileExtension() == fileExtension; });
-    extra_.remove(fileExtension);
 }
 
 std::optional<FileAssociation> ScriptedFileAssociationManager::association(const QString &fileExtension) const
@@ -71,58 +60,6 @@ std::optional<FileAssociation> ScriptedFileAssociationManager::association(const
     return std::nullopt;
 }
 
-QList<FileAssociation> ScriptedFileAssociationManager::registeredAssociations() const
-{
-    return registered_;
-}
-
-void ScriptedFileAssociationManager::setHistory(QList<AssociationChangeRecord> history)
-{
-    history_ = std::move(history);
-}
-
-void ScriptedFileAssociationManager::setApplyOutcome(const QString &fileExtension,
-                                                     AssociationVerificationStatus status,
-                                                     std::optional<QString> message)
-{
-    applyOutcomes_.insert(fileExtension, Outcome{status, std::move(message)});
-}
-
-void ScriptedFileAssociationManager::setUndoOutcome(const QString &fileExtension,
-                                                    AssociationVerificationStatus status,
-                                                    std::optional<QString> message)
-{
-    undoOutcomes_.insert(fileExtension, Outcome{status, std::move(message)});
-}
-
-// --- failures ------------------------------------------------------------------------------
-
-void ScriptedFileAssociationManager::failRegisteredAssociations(std::exception_ptr failure)
-{
-    registeredFailure_ = std::move(failure);
-}
-
-void ScriptedFileAssociationManager::failLoadAssociation(const QString &fileExtension,
-                                                         std::exception_ptr failure)
-{
-    loadFailures_.insert(fileExtension, std::move(failure));
-}
-
-void ScriptedFileAssociationManager::failChangeHistory(std::exception_ptr failure)
-{
-    historyFailure_ = std::move(failure);
-}
-
-void ScriptedFileAssociationManager::failApply(const QString &fileExtension, std::exception_ptr failure)
-{
-    applyFailures_.insert(fileExtension, std::move(failure));
-}
-
-void ScriptedFileAssociationManager::failUndo(const QString &fileExtension, std::exception_ptr failure)
-{
-    undoFailures_.insert(fileExtension, std::move(failure));
-}
-
 void ScriptedFileAssociationManager::rethrowIfSet(const std::exception_ptr &failure)
 {
     if (failure)
@@ -130,22 +67,6 @@ void ScriptedFileAssociationManager::rethrowIfSet(const std::exception_ptr &fail
 }
 
 // --- holding ------------------------------------------------------------------------------
-
-void ScriptedFileAssociationManager::hold(Operation operation)
-{
-    holding_.insert(operation, true);
-}
-
-void ScriptedFileAssociationManager::stopHolding(Operation operation)
-{
-    holding_.insert(operation, false);
-}
-
-int ScriptedFileAssociationManager::heldCount(Operation operation) const
-{
-    const auto found = held_.constFind(operation);
-    return found == held_.constEnd() ? 0 : int(found->size());
-}
 
 int ScriptedFileAssociationManager::heldCount() const
 {
@@ -155,32 +76,16 @@ int ScriptedFileAssociationManager::heldCount() const
     return count;
 }
 
-void ScriptedFileAssociationManager::open(const std::shared_ptr<Gate> &gate)
+bool ScriptedFileAssociationManager::release(Operation operation, bool newest)
 {
+    auto &gates = held_[operation];
+    if (gates.empty())
+        return false;
+    const std::shared_ptr<Gate> gate = newest ? gates.back() : gates.front();
+    newest ? gates.pop_back() : gates.pop_front();
     gate->released = true;
     if (gate->waiter)
         gate->waiter.resume();
-}
-
-bool ScriptedFileAssociationManager::releaseNext(Operation operation)
-{
-    auto &gates = held_[operation];
-    if (gates.empty())
-        return false;
-    auto gate = gates.front();
-    gates.pop_front();
-    open(gate);
-    return true;
-}
-
-bool ScriptedFileAssociationManager::releaseLatest(Operation operation)
-{
-    auto &gates = held_[operation];
-    if (gates.empty())
-        return false;
-    auto gate = gates.back();
-    gates.pop_back();
-    open(gate);
     return true;
 }
 
@@ -217,12 +122,6 @@ int ScriptedFileAssociationManager::callCount(Operation operation) const
     for (const auto &call : calls_)
         count += call.operation == operation ? 1 : 0;
     return count;
-}
-
-void ScriptedFileAssociationManager::clearCalls()
-{
-    calls_.clear();
-    historyReads_ = 0;
 }
 
 // --- the interface ----------------------------------------------------------------------------
@@ -274,7 +173,6 @@ ScriptedFileAssociationManager::applyDefaultApplication(AssociatedApp app, FileA
 
 QList<AssociationChangeRecord> ScriptedFileAssociationManager::loadChangeHistory()
 {
-    ++historyReads_;
     rethrowIfSet(historyFailure_);
     return history_;
 }
@@ -285,7 +183,6 @@ ScriptedFileAssociationManager::undoChange(AssociationChangeRecord record)
     co_await enter(Operation::undoChange, record.id());
     if (!record.previousApp())
         throw FileAssociationError::noPreviousApplication(record.fileExtension());
-    rethrowIfSet(undoFailures_.value(record.fileExtension()));
 
     const Outcome outcome =
         undoOutcomes_.value(record.fileExtension(), Outcome{AssociationVerificationStatus::undoVerified, {}});

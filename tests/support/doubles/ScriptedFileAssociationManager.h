@@ -43,45 +43,53 @@ public:
 
     // --- answers ---------------------------------------------------------------------
     // What loadRegisteredAssociations returns; each also answers loadAssociation.
-    void setRegisteredAssociations(QList<FileAssociation> associations);
+    void setRegisteredAssociations(QList<FileAssociation> associations)
+    {
+        registered_ = std::move(associations);
+    }
     // Answers loadAssociation for its extension without listing it as registered.
     void setAssociation(FileAssociation association);
-    void removeAssociation(const QString &fileExtension);
     std::optional<FileAssociation> association(const QString &fileExtension) const;
-    QList<FileAssociation> registeredAssociations() const;
-    void setHistory(QList<AssociationChangeRecord> history);
-    const QList<AssociationChangeRecord> &history() const { return history_; }
+    void setHistory(QList<AssociationChangeRecord> history) { history_ = std::move(history); }
     // Outcome of later applies (or undos) for one extension; a failure status leaves the
     // association unchanged. A message of none records no message.
     void setApplyOutcome(const QString &fileExtension, AssociationVerificationStatus status,
-                         std::optional<QString> message = std::nullopt);
+                         std::optional<QString> message = std::nullopt)
+    {
+        applyOutcomes_.insert(fileExtension, Outcome{status, std::move(message)});
+    }
     void setUndoOutcome(const QString &fileExtension, AssociationVerificationStatus status,
-                        std::optional<QString> message = std::nullopt);
+                        std::optional<QString> message = std::nullopt)
+    {
+        undoOutcomes_.insert(fileExtension, Outcome{status, std::move(message)});
+    }
 
     // --- failures (a null pointer clears); use std::make_exception_ptr(error) ---------
-    void failRegisteredAssociations(std::exception_ptr failure);
-    void failLoadAssociation(const QString &fileExtension, std::exception_ptr failure);
-    void failChangeHistory(std::exception_ptr failure);
-    void failApply(const QString &fileExtension, std::exception_ptr failure);
-    void failUndo(const QString &fileExtension, std::exception_ptr failure);
+    void failRegisteredAssociations(std::exception_ptr failure) { registeredFailure_ = std::move(failure); }
+    void failLoadAssociation(const QString &fileExtension, std::exception_ptr failure)
+    {
+        loadFailures_.insert(fileExtension, std::move(failure));
+    }
+    void failChangeHistory(std::exception_ptr failure) { historyFailure_ = std::move(failure); }
+    void failApply(const QString &fileExtension, std::exception_ptr failure)
+    {
+        applyFailures_.insert(fileExtension, std::move(failure));
+    }
 
     // --- holding ---------------------------------------------------------------------
-    void hold(Operation operation);
-    // Stops holding new calls; calls already waiting stay held.
-    void stopHolding(Operation operation);
-    int heldCount(Operation operation) const;
+    void hold(Operation operation) { holding_.insert(operation, true); }
+    int heldCount(Operation operation) const { return int(held_.value(operation).size()); }
     int heldCount() const;
     // Releases the oldest (or newest) waiting call of the operation; false when none waits.
-    bool releaseNext(Operation operation);
-    bool releaseLatest(Operation operation);
+    bool releaseNext(Operation operation) { return release(operation, false); }
+    bool releaseLatest(Operation operation) { return release(operation, true); }
     // Stops holding everything and releases every waiting call, oldest first.
     void releaseAll();
 
     // --- what was asked --------------------------------------------------------------
     const QList<Call> &calls() const { return calls_; }
     int callCount(Operation operation) const;
-    int historyReadCount() const { return historyReads_; }
-    void clearCalls();
+    void clearCalls() { calls_.clear(); }
 
     // --- the interface ---------------------------------------------------------------
     QCoro::Task<QList<FileAssociation>> loadRegisteredAssociations() override;
@@ -108,7 +116,7 @@ private:
     };
 
     GateAwaiter enter(Operation operation, QString argument);
-    static void open(const std::shared_ptr<Gate> &gate);
+    bool release(Operation operation, bool newest);
     FileAssociation answer(const QString &normalizedExtension) const;
     static void rethrowIfSet(const std::exception_ptr &failure);
 
@@ -122,13 +130,11 @@ private:
     QHash<QString, std::exception_ptr> loadFailures_;
     std::exception_ptr historyFailure_;
     QHash<QString, std::exception_ptr> applyFailures_;
-    QHash<QString, std::exception_ptr> undoFailures_;
 
     QHash<Operation, bool> holding_;
     QHash<Operation, std::deque<std::shared_ptr<Gate>>> held_;
 
     QList<Call> calls_;
-    int historyReads_ = 0;
 };
 
 inline size_t qHash(ScriptedFileAssociationManager::Operation operation, size_t seed = 0) noexcept
