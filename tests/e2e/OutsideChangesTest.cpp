@@ -2,18 +2,12 @@
 // afterwards must answer from the files as they are now, not from what GIO read before.
 // main() builds the fixture tree before anything calls glib (glib reads XDG once).
 
-#include "core/history/UserDefaultsAssociationChangeHistoryStore.h"
-#include "core/service/FileAssociationService.h"
 #include "linux/desktop/GioDesktopEntries.h"
-#include "linux/desktop/LinuxFileAssociationClient.h"
-#include "linux/store/SqliteKeyValueStore.h"
-#include "support/TestIsolation.h"
 #include "support/doubles/WaitForTask.h"
+#include "support/fixtures/DesktopService.h"
 #include "support/fixtures/GioMime.h"
 #include "support/fixtures/StandardFixture.h"
-#include "support/fixtures/XdgFixture.h"
 
-#include <QCoreApplication>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
@@ -26,19 +20,11 @@
 namespace halvora {
 namespace {
 
+using test::makeDesktopService;
 using test::waitForTask;
 using Scope = test::XdgFixture::Scope;
 
 test::XdgFixture *tree = nullptr;
-
-std::unique_ptr<FileAssociationService> makeService()
-{
-    auto history = std::make_shared<UserDefaultsAssociationChangeHistoryStore>(
-        std::make_shared<SqliteKeyValueStore>(), u"associationChangeHistory"_qs,
-        u"recentAssociationChange"_qs, 50);
-    return std::make_unique<FileAssociationService>(makeLinuxFileAssociationClient(), history,
-                                                    ExtensionCatalog::defaultCatalog());
-}
 
 // Runs a shell command in a child process that sees only the fixture tree.
 void runElsewhere(const QString &command)
@@ -96,7 +82,7 @@ private:
 
 TEST(OutsideChanges, EveryLoadAfterAnotherProcessChangedTheDesktopSeesTheChange)
 {
-    const auto service = makeService();
+    const auto service = makeDesktopService();
     const BusyGio busy;
     ASSERT_EQ(currentId(waitForTask(service->loadAssociation(u"pdf"_qs))), test::standard::documentViewer);
 
@@ -145,7 +131,7 @@ TEST(OutsideChanges, EveryLoadAfterAnotherProcessChangedTheDesktopSeesTheChange)
 
 TEST(OutsideChanges, AFullLoadListsATypeThatAnotherProcessRegistered)
 {
-    const auto service = makeService();
+    const auto service = makeDesktopService();
     const auto hasEpub = [](const QList<FileAssociation> &all) {
         return std::find_if(all.cbegin(), all.cend(),
                             [](const FileAssociation &a) { return a.fileExtension() == u"epub"_qs; });
@@ -167,13 +153,5 @@ TEST(OutsideChanges, AFullLoadListsATypeThatAnotherProcessRegistered)
 
 int main(int argc, char **argv)
 {
-    const QString root = halvora::test::isolateUserEnvironment();
-    halvora::test::XdgFixture fixture(root);
-    fixture.addStandardContents();
-    fixture.commit();
-    halvora::tree = &fixture;
-
-    QCoreApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    return halvora::test::runTestsOnStandardDesktop(argc, argv, halvora::tree);
 }

@@ -1,17 +1,11 @@
 // The service with the real client and the real history store, in an isolated desktop
 // tree that main() builds before anything calls glib (glib reads the XDG variables once).
 
-#include "core/history/UserDefaultsAssociationChangeHistoryStore.h"
-#include "core/service/FileAssociationService.h"
-#include "linux/desktop/LinuxFileAssociationClient.h"
-#include "linux/store/SqliteKeyValueStore.h"
-#include "support/TestIsolation.h"
 #include "support/doubles/WaitForTask.h"
+#include "support/fixtures/DesktopService.h"
 #include "support/fixtures/GioMime.h"
 #include "support/fixtures/StandardFixture.h"
-#include "support/fixtures/XdgFixture.h"
 
-#include <QCoreApplication>
 #include <QFile>
 
 #include <gtest/gtest.h>
@@ -19,19 +13,10 @@
 namespace halvora {
 namespace {
 
+using test::makeDesktopService;
 using test::waitForTask;
 
 test::XdgFixture *tree = nullptr;
-
-// A fresh object graph as the application builds it: client, store on the default file, catalog.
-std::unique_ptr<FileAssociationService> makeService()
-{
-    auto history = std::make_shared<UserDefaultsAssociationChangeHistoryStore>(
-        std::make_shared<SqliteKeyValueStore>(), u"associationChangeHistory"_qs,
-        u"recentAssociationChange"_qs, 50);
-    return std::make_unique<FileAssociationService>(makeLinuxFileAssociationClient(), history,
-                                                    ExtensionCatalog::defaultCatalog());
-}
 
 std::optional<QString> gioDefault(const QString &contentType)
 {
@@ -40,7 +25,7 @@ std::optional<QString> gioDefault(const QString &contentType)
 
 TEST(ServiceAgainstDesktop, AppliedAndUndoneChangesAreSeenByGioAndByAnotherService)
 {
-    const auto service = makeService();
+    const auto service = makeDesktopService();
     const FileAssociation pdf = waitForTask(service->loadAssociation(u"pdf"_qs));
     ASSERT_TRUE(pdf.currentApp());
     ASSERT_EQ(pdf.currentApp()->bundleIdentifier(), test::standard::documentViewer);
@@ -53,7 +38,7 @@ TEST(ServiceAgainstDesktop, AppliedAndUndoneChangesAreSeenByGioAndByAnotherServi
     const AssociationChangeRecord applied = waitForTask(service->applyDefaultApplication(*browser, pdf));
     EXPECT_EQ(applied.verificationStatus(), AssociationVerificationStatus::verified);
     EXPECT_EQ(gioDefault(pdf.contentTypeIdentifier()), test::standard::browser);
-    const auto other = makeService();
+    const auto other = makeDesktopService();
     EXPECT_EQ(waitForTask(other->loadAssociation(u".PDF"_qs)).currentApp(), *browser);
     EXPECT_EQ(other->loadChangeHistory(), QList<AssociationChangeRecord>{applied});
 
@@ -72,7 +57,7 @@ TEST(ServiceAgainstDesktop, AnEntryOutsideEveryDataDirectoryIsNotRecordedAsVerif
     entry.close();
     const AssociatedApp outside(u"Outside"_qs, u"org.example.Outside.desktop"_qs, QUrl::fromLocalFile(path));
 
-    const auto service = makeService();
+    const auto service = makeDesktopService();
     const FileAssociation pdf = waitForTask(service->loadAssociation(u"pdf"_qs));
     const AssociationChangeRecord record = waitForTask(service->applyDefaultApplication(outside, pdf));
 
@@ -87,13 +72,5 @@ TEST(ServiceAgainstDesktop, AnEntryOutsideEveryDataDirectoryIsNotRecordedAsVerif
 
 int main(int argc, char **argv)
 {
-    const QString root = halvora::test::isolateUserEnvironment();
-    halvora::test::XdgFixture fixture(root);
-    fixture.addStandardContents();
-    fixture.commit();
-    halvora::tree = &fixture;
-
-    QCoreApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    return halvora::test::runTestsOnStandardDesktop(argc, argv, halvora::tree);
 }

@@ -5,13 +5,11 @@
 #include "core/system/SystemErrors.h"
 #include "linux/desktop/GioDesktopEntries.h"
 #include "linux/desktop/LinuxFileAssociationClient.h"
-#include "support/TestIsolation.h"
 #include "support/doubles/WaitForTask.h"
+#include "support/fixtures/DesktopService.h"
 #include "support/fixtures/GioMime.h"
 #include "support/fixtures/StandardFixture.h"
-#include "support/fixtures/XdgFixture.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 
@@ -87,53 +85,51 @@ TEST(LinuxClientAgreement, AssociationsMatchWhatGioReports)
             << extension;
         EXPECT_EQ(ids(association.candidateApps()), expected.candidates) << extension;
     }
-    EXPECT_EQ(client->loadAssociation(QStringLiteral(".TAR.GZ")).contentTypeIdentifier(),
-              QStringLiteral("application/x-compressed-tar"));
-    EXPECT_EQ(failureOf([&] { client->loadAssociation(QStringLiteral("zz-unknown")); }),
-              FileAssociationError::contentTypeUnavailable(QStringLiteral("zz-unknown")));
+    EXPECT_EQ(client->loadAssociation(u".TAR.GZ"_qs).contentTypeIdentifier(),
+              u"application/x-compressed-tar"_qs);
+    EXPECT_EQ(failureOf([&] { client->loadAssociation(u"zz-unknown"_qs); }),
+              FileAssociationError::contentTypeUnavailable(u"zz-unknown"_qs));
     // Something the standard tree sets, so that agreement is not agreement on nothing.
-    EXPECT_EQ(client->loadAssociation(QStringLiteral("txt")).currentApp()->bundleIdentifier(),
-              standard::notes);
+    EXPECT_EQ(client->loadAssociation(u"txt"_qs).currentApp()->bundleIdentifier(), standard::notes);
 }
 
 TEST(LinuxClientAgreement, DescribesEntriesAsTheDesktopNamesThem)
 {
     const auto client = makeLinuxFileAssociationClient();
-    const FileAssociation pdf = client->loadAssociation(QStringLiteral("pdf"));
+    const FileAssociation pdf = client->loadAssociation(u"pdf"_qs);
     EXPECT_EQ(pdf.currentApp(), AssociatedApp(standard::documentViewerKoreanName, standard::documentViewer,
                                               entryUrl(Scope::system, standard::documentViewer)));
 
     // A linked entry keeps the link's location; a hidden one or one whose TryExec is missing
     // launches nothing and is never listed.
-    const FileAssociation txt = client->loadAssociation(QStringLiteral("txt"));
+    const FileAssociation txt = client->loadAssociation(u"txt"_qs);
     EXPECT_TRUE(ids(txt.candidateApps()).contains(standard::linkedEditor));
     EXPECT_FALSE(ids(txt.candidateApps()).contains(standard::hiddenEditor));
     EXPECT_FALSE(ids(txt.candidateApps()).contains(standard::missingTool));
     EXPECT_EQ(txt.currentApp()->url(), entryUrl(Scope::user, standard::notes));
 
     EXPECT_EQ(client->app(entryUrl(Scope::system, standard::unnamed)).name(), standard::unnamed);
-    EXPECT_EQ(client->app(entryUrl(Scope::system, QStringLiteral("vendor/./x/../archiver.desktop"))),
-              AssociatedApp(QStringLiteral("Archiver"), standard::archiver,
-                            entryUrl(Scope::system, QStringLiteral("vendor/archiver.desktop"))));
-    EXPECT_EQ(client->app(entryUrl(Scope::user, standard::linkedEditor)).name(),
-              QStringLiteral("Linked Editor"));
+    EXPECT_EQ(client->app(entryUrl(Scope::system, u"vendor/./x/../archiver.desktop"_qs)),
+              AssociatedApp(u"Archiver"_qs, standard::archiver,
+                            entryUrl(Scope::system, u"vendor/archiver.desktop"_qs)));
+    EXPECT_EQ(client->app(entryUrl(Scope::user, standard::linkedEditor)).name(), u"Linked Editor"_qs);
 
     for (const QUrl &url :
          {entryUrl(Scope::system, standard::hiddenEditor), entryUrl(Scope::system, standard::missingTool),
-          entryUrl(Scope::system, QStringLiteral("absent.desktop")),
+          entryUrl(Scope::system, u"absent.desktop"_qs),
           QUrl::fromLocalFile(tree->applicationsDir(Scope::system))}) {
         EXPECT_EQ(failureOf([&] { client->app(url); }).kind(),
                   FileAssociationError::Kind::appMissingBundleIdentifier)
             << url.toString().toStdString();
     }
     // A pipe named like an entry would block a reader forever.
-    const QString fifo = tree->outsideDir() + QStringLiteral("/pipe.desktop");
+    const QString fifo = tree->outsideDir() + u"/pipe.desktop"_qs;
     ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
     EXPECT_EQ(failureOf([&] { client->app(QUrl::fromLocalFile(fifo)); }).kind(),
               FileAssociationError::Kind::appMissingBundleIdentifier);
 
     EXPECT_EQ(desktopEntryIconName(entryUrl(Scope::system, standard::textEditor)),
-              QStringLiteral("accessories-text-editor"));
+              u"accessories-text-editor"_qs);
     EXPECT_EQ(desktopEntryIconName(entryUrl(Scope::system, standard::imageViewer)), std::nullopt);
     EXPECT_EQ(desktopEntryIconName(QUrl::fromLocalFile(fifo)), std::nullopt);
 }
@@ -141,12 +137,12 @@ TEST(LinuxClientAgreement, DescribesEntriesAsTheDesktopNamesThem)
 TEST(LinuxClientAgreement, RegisteredTypesComeFromTheUsersList)
 {
     const QList<RegisteredContentType> expected{
-        {QStringLiteral("json"), QStringLiteral("application/json"), std::nullopt},
-        {QStringLiteral("md"), QStringLiteral("text/markdown"), standard::textEditor},
-        {QStringLiteral("pdf"), QStringLiteral("application/pdf"), standard::documentViewer},
-        {QStringLiteral("png"), QStringLiteral("image/png"), standard::imageViewer},
-        {QStringLiteral("txt"), QStringLiteral("text/plain"), standard::notes},
-        {QStringLiteral("zip"), QStringLiteral("application/zip"), std::nullopt},
+        {u"json"_qs, u"application/json"_qs, std::nullopt},
+        {u"md"_qs, u"text/markdown"_qs, standard::textEditor},
+        {u"pdf"_qs, u"application/pdf"_qs, standard::documentViewer},
+        {u"png"_qs, u"image/png"_qs, standard::imageViewer},
+        {u"txt"_qs, u"text/plain"_qs, standard::notes},
+        {u"zip"_qs, u"application/zip"_qs, std::nullopt},
     };
     EXPECT_EQ(makeLinuxFileAssociationClient()->loadRegisteredContentTypes(), expected);
 }
@@ -155,23 +151,21 @@ TEST(LinuxClientAgreement, ChangesAreSeenByGioAndByTheNextQuery)
 {
     const auto client = makeLinuxFileAssociationClient();
     const AssociatedApp editor = client->app(entryUrl(Scope::system, standard::textEditor));
-    waitForTask(client->setDefaultApplication(editor, QStringLiteral("application/pdf")));
-    EXPECT_EQ(queryGioMime(tree->environment(), QStringLiteral("application/pdf")).defaultApplication,
+    waitForTask(client->setDefaultApplication(editor, u"application/pdf"_qs));
+    EXPECT_EQ(queryGioMime(tree->environment(), u"application/pdf"_qs).defaultApplication,
               standard::textEditor);
-    EXPECT_EQ(client->loadAssociation(QStringLiteral("pdf")).currentApp(), editor);
+    EXPECT_EQ(client->loadAssociation(u"pdf"_qs).currentApp(), editor);
 
     // Another process changes the default, then installs an application: GIO's in-memory
     // index follows through its file monitors, and the next query sees both.
-    setDefaultWithGioMime(tree->environment(), QStringLiteral("application/pdf"), standard::browser);
-    EXPECT_EQ(client->loadAssociation(QStringLiteral("pdf")).currentApp()->bundleIdentifier(),
-              standard::browser);
-    tree->addDesktopEntry(Scope::user, QStringLiteral("org.example.Fresh.desktop"), QStringLiteral("Fresh"),
-                          {QStringLiteral("application/pdf")});
+    setDefaultWithGioMime(tree->environment(), u"application/pdf"_qs, standard::browser);
+    EXPECT_EQ(client->loadAssociation(u"pdf"_qs).currentApp()->bundleIdentifier(), standard::browser);
+    tree->addDesktopEntry(Scope::user, u"org.example.Fresh.desktop"_qs, u"Fresh"_qs, {u"application/pdf"_qs});
     tree->updateMimeCaches();
-    EXPECT_EQ(ids(client->loadAssociation(QStringLiteral("pdf")).candidateApps()),
-              askGio(QStringLiteral("application/pdf")).candidates);
-    EXPECT_TRUE(ids(client->loadAssociation(QStringLiteral("pdf")).candidateApps())
-                    .contains(QStringLiteral("org.example.Fresh.desktop")));
+    EXPECT_EQ(ids(client->loadAssociation(u"pdf"_qs).candidateApps()),
+              askGio(u"application/pdf"_qs).candidates);
+    EXPECT_TRUE(
+        ids(client->loadAssociation(u"pdf"_qs).candidateApps()).contains(u"org.example.Fresh.desktop"_qs));
 }
 
 TEST(LinuxClientAgreement, RefusedChangesAreTypedFailures)
@@ -184,26 +178,24 @@ TEST(LinuxClientAgreement, RefusedChangesAreTypedFailures)
     const QByteArray before = list.readAll();
     list.close();
 
-    EXPECT_EQ(failureOf([&] {
-                  waitForTask(client->setDefaultApplication(editor, QStringLiteral("application/x-nope")));
-              }),
-              FileAssociationError::contentTypeUnavailable(QStringLiteral("application/x-nope")));
+    EXPECT_EQ(
+        failureOf([&] { waitForTask(client->setDefaultApplication(editor, u"application/x-nope"_qs)); }),
+        FileAssociationError::contentTypeUnavailable(u"application/x-nope"_qs));
     ASSERT_TRUE(list.open(QIODevice::ReadOnly));
     EXPECT_EQ(list.readAll(), before);
     list.close();
 
-    const AssociatedApp gone(QStringLiteral("Gone"), QStringLiteral("gone.desktop"),
-                             entryUrl(Scope::user, QStringLiteral("gone.desktop")));
-    const FileAssociationError missing = failureOf(
-        [&] { waitForTask(client->setDefaultApplication(gone, QStringLiteral("application/pdf"))); });
+    const AssociatedApp gone(u"Gone"_qs, u"gone.desktop"_qs, entryUrl(Scope::user, u"gone.desktop"_qs));
+    const FileAssociationError missing =
+        failureOf([&] { waitForTask(client->setDefaultApplication(gone, u"application/pdf"_qs)); });
     EXPECT_EQ(missing.kind(), FileAssociationError::Kind::systemFailure);
-    EXPECT_TRUE(missing.payload().contains(QStringLiteral("gone.desktop")));
+    EXPECT_TRUE(missing.payload().contains(u"gone.desktop"_qs));
 
     // GIO cannot replace a directory with its list; root is not stopped by that either.
     ASSERT_TRUE(QFile::remove(listPath));
     ASSERT_TRUE(QDir().mkpath(listPath));
-    const FileAssociationError refused = failureOf(
-        [&] { waitForTask(client->setDefaultApplication(editor, QStringLiteral("application/pdf"))); });
+    const FileAssociationError refused =
+        failureOf([&] { waitForTask(client->setDefaultApplication(editor, u"application/pdf"_qs)); });
     EXPECT_EQ(refused.kind(), FileAssociationError::Kind::systemFailure);
     EXPECT_FALSE(refused.payload().isEmpty());
     auto expectUnreadableList = [&] {
@@ -223,15 +215,7 @@ TEST(LinuxClientAgreement, RefusedChangesAreTypedFailures)
 
 int main(int argc, char **argv)
 {
-    const QString root = isolateUserEnvironment();
     // Localised names are chosen through glib's language list.
     ::setenv("LANGUAGE", "ko", 1);
-    XdgFixture fixture(root);
-    fixture.addStandardContents();
-    fixture.commit();
-    tree = &fixture;
-
-    QCoreApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    return runTestsOnStandardDesktop(argc, argv, tree);
 }
