@@ -32,13 +32,6 @@ QByteArray legacyBlob(double secondsSince1970)
     return encodeJsonObject(legacy);
 }
 
-TEST(HistoryStoreTest, EmptyStoreLoadsNothingAndWritesNothing)
-{
-    Fixture f;
-    EXPECT_TRUE(f.store.loadHistory().isEmpty());
-    EXPECT_TRUE(f.defaults->contents().isEmpty());
-}
-
 TEST(HistoryStoreTest, LegacyRecordIsMigratedOnce)
 {
     Fixture f;
@@ -64,6 +57,8 @@ TEST(HistoryStoreTest, LegacyRecordIsMigratedOnce)
 TEST(HistoryStoreTest, SaveAndUpdateKeepTheNewestInHistoryOrder)
 {
     Fixture f(3);
+    EXPECT_TRUE(f.store.loadHistory().isEmpty());
+    EXPECT_TRUE(f.defaults->contents().isEmpty()) << "loading an empty store writes nothing";
     f.store.save(historyRecord(u"A"_qs, 10));
     f.store.save(historyRecord(u"C"_qs, 30));
     f.store.save(historyRecord(u"B"_qs, 20));
@@ -94,24 +89,19 @@ TEST(HistoryStoreTest, SaveAndUpdateKeepTheNewestInHistoryOrder)
     f.store.clear();
     EXPECT_TRUE(f.store.loadHistory().isEmpty());
     EXPECT_TRUE(f.defaults->contents().isEmpty());
-}
 
-TEST(HistoryStoreTest, EqualTimesComeBackByDescendingId)
-{
-    Fixture f;
-    f.defaults->write(historyKey, encodeJsonArray(QList<AssociationChangeRecord>{
-                                      historyRecord(u"a"_qs, 7), historyRecord(u"B"_qs, 9),
-                                      historyRecord(u"c"_qs, 7), historyRecord(u"b"_qs, 7)}));
-    EXPECT_EQ(idsOf(f.store.loadHistory()), (QStringList{u"B"_qs, u"c"_qs, u"b"_qs, u"a"_qs}));
-}
+    // Equal times come back by descending id.
+    Fixture same;
+    same.defaults->write(historyKey, encodeJsonArray(QList<AssociationChangeRecord>{
+                                         historyRecord(u"a"_qs, 7), historyRecord(u"B"_qs, 9),
+                                         historyRecord(u"c"_qs, 7), historyRecord(u"b"_qs, 7)}));
+    EXPECT_EQ(idsOf(same.store.loadHistory()), (QStringList{u"B"_qs, u"c"_qs, u"b"_qs, u"a"_qs}));
 
-TEST(HistoryStoreTest, LimitBelowOneKeepsOneRecord)
-{
-    Fixture f(0);
-    EXPECT_EQ(f.store.maxRecords(), 1);
-    f.store.save(historyRecord(u"A"_qs, 1));
-    f.store.save(historyRecord(u"B"_qs, 2));
-    EXPECT_EQ(idsOf(f.store.loadHistory()), QStringList{u"B"_qs});
+    // A limit below one keeps one record.
+    Fixture g(0);
+    g.store.save(historyRecord(u"A"_qs, 1));
+    g.store.save(historyRecord(u"B"_qs, 2));
+    EXPECT_EQ(idsOf(g.store.loadHistory()), QStringList{u"B"_qs});
 }
 
 TEST(HistoryStoreTest, CorruptDataFailsAndStaysByteForByte)

@@ -5,6 +5,7 @@
 #include <QRegularExpression>
 #include <QSet>
 
+#include <tuple>
 #include <unordered_set>
 
 namespace halvora {
@@ -75,29 +76,19 @@ TEST(ModelChangeRecords, UpdatingAndTheLegacyForm)
                                          Timestamp(12.25), AssociationVerificationStatus::verificationFailed,
                                          u"not confirmed"_qs);
     const AssociationChangeRecord undone = failed.updating(AssociationVerificationStatus::undoVerified, {});
-    EXPECT_EQ(undone.id(), failed.id());
-    EXPECT_EQ(undone.changedAt(), failed.changedAt());
-    EXPECT_EQ(undone.verificationStatus(), AssociationVerificationStatus::undoVerified);
     EXPECT_FALSE(undone.verificationMessage().has_value());
     EXPECT_TRUE(undone.updating(failed.verificationStatus(), failed.verificationMessage()) == failed);
 
-    const RecentAssociationChange whole(u"md"_qs, u"text/markdown"_qs, before, after,
-                                        Timestamp::fromSecondsSince1970(1700000000));
-    const RecentAssociationChange later(u"md"_qs, u"text/markdown"_qs, before, after,
-                                        Timestamp::fromSecondsSince1970(1700000000.5));
-    EXPECT_EQ(whole.id(), u"md|1700000000.0"_qs);
-    EXPECT_EQ(later.id(), u"md|1700000000.5"_qs);
-    const AssociationChangeRecord migrated = whole.toChangeRecord();
-    EXPECT_TRUE(migrated == AssociationChangeRecord(whole.id(), u"md"_qs, u"text/markdown"_qs, before, after,
-                                                    whole.changedAt(),
-                                                    AssociationVerificationStatus::verified, std::nullopt));
+    // The legacy form's id shows its time since 1970 (its migration is a history store test).
+    EXPECT_EQ(RecentAssociationChange(u"md"_qs, u"text/markdown"_qs, before, after,
+                                      Timestamp::fromSecondsSince1970(1700000000.5))
+                  .id(),
+              u"md|1700000000.5"_qs);
 
-    EXPECT_EQ(shortestDecimalWithFraction(3.5), u"3.5"_qs);
-    EXPECT_EQ(shortestDecimalWithFraction(3), u"3.0"_qs);
-    EXPECT_EQ(shortestDecimalWithFraction(0.1), u"0.1"_qs);
-    EXPECT_EQ(shortestDecimalWithFraction(-2), u"-2.0"_qs);
-    EXPECT_EQ(shortestDecimalWithFraction(1e21), u"1000000000000000000000.0"_qs);
-    EXPECT_EQ(shortestDecimalWithFraction(1.5e-7), u"0.00000015"_qs);
+    for (const auto &[value, text] : {std::pair{3.5, u"3.5"_qs}, {3.0, u"3.0"_qs}, {0.1, u"0.1"_qs},
+                                      {-2.0, u"-2.0"_qs}, {1e21, u"1000000000000000000000.0"_qs},
+                                      {1.5e-7, u"0.00000015"_qs}})
+        EXPECT_EQ(shortestDecimalWithFraction(value), text);
     const double awkward = 1700000000.123456789;
     EXPECT_EQ(shortestDecimalWithFraction(awkward).toDouble(), awkward);
 
@@ -109,21 +100,13 @@ TEST(ModelChangeRecords, UpdatingAndTheLegacyForm)
     EXPECT_NE(fresh, newRecordIdentifier());
 }
 
-TEST(ModelEnumerations, RawValuesAreExactAndFailuresAreThree)
+// Which statuses are failures is checked through the state's filter; exact reading through JSON.
+TEST(ModelEnumerations, RawValuesReadBack)
 {
     for (AssociationVerificationStatus status : allCases<AssociationVerificationStatus>())
         EXPECT_EQ(fromRawValue<AssociationVerificationStatus>(rawValue(status)), status);
-    EXPECT_FALSE(fromRawValue<AssociationVerificationStatus>(u"Verified").has_value());
-    EXPECT_FALSE(fromRawValue<BulkAssociationRowStatus>(u"ready ").has_value());
-    EXPECT_FALSE(fromRawValue<ExtensionCategory>(u"").has_value());
-    EXPECT_EQ(fromRawValue<ExtensionCategory>(u"frequentlyUsed"), ExtensionCategory::frequentlyUsed);
-
-    QStringList failures;
-    for (AssociationVerificationStatus status : allCases<AssociationVerificationStatus>()) {
-        if (isFailure(status))
-            failures.append(rawValue(status));
-    }
-    EXPECT_EQ(failures, (QStringList{u"apiFailed"_qs, u"verificationFailed"_qs, u"undoFailed"_qs}));
+    for (ExtensionCategory category : allCases<ExtensionCategory>())
+        EXPECT_EQ(fromRawValue<ExtensionCategory>(rawValue(category)), category);
 }
 
 TEST(ModelBulkPlans, CountsIdentityAndSummary)
@@ -135,22 +118,14 @@ TEST(ModelBulkPlans, CountsIdentityAndSummary)
     using S = BulkAssociationRowStatus;
     const BulkAssociationChangePlan plan(target, {row(u"md"_qs, S::ready), row(u"txt"_qs, S::skipped),
                                                   row(u"md"_qs, S::blocked), row(u"csv"_qs, S::ready)});
+    ASSERT_EQ(plan.readyRows().size(), 2);
     EXPECT_EQ(test::extensionsOf({plan.readyRows()[0].association(), plan.readyRows()[1].association()}),
               (QStringList{u"md"_qs, u"csv"_qs}));
-    EXPECT_EQ(plan.readyRows().size(), 2);
-    EXPECT_EQ(plan.readyCount(), 2);
-    EXPECT_EQ(plan.skippedCount(), 1);
-    EXPECT_EQ(plan.blockedCount(), 1);
+    EXPECT_EQ(std::tuple(plan.readyCount(), plan.skippedCount(), plan.blockedCount()), std::tuple(2, 1, 1));
     EXPECT_EQ(plan.id(), u"editor.desktop|/a/editor.desktop|md,txt,md,csv"_qs);
-
-    const BulkAssociationChangePlan empty(target, {});
-    EXPECT_EQ(empty.id(), u"editor.desktop|/a/editor.desktop|"_qs);
-    EXPECT_EQ(empty.readyCount() + empty.skippedCount() + empty.blockedCount(), 0);
-
+    EXPECT_EQ(BulkAssociationChangePlan(target, {}).id(), u"editor.desktop|/a/editor.desktop|"_qs);
     EXPECT_EQ(BulkAssociationApplySummary(3, 0, 1, 2).message(),
               u"검증 완료 3개, 실패 0개, 건너뜀 1개, 확인 필요 2개"_qs);
-    EXPECT_EQ(BulkAssociationApplySummary(12345, -1, 0, 0).message(),
-              u"검증 완료 12345개, 실패 -1개, 건너뜀 0개, 확인 필요 0개"_qs);
 }
 
 } // namespace
