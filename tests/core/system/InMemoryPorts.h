@@ -8,6 +8,7 @@
 
 #include <QHash>
 #include <QMutex>
+#include <QThread>
 
 #include <memory>
 
@@ -44,6 +45,7 @@ struct InMemoryApplications : ApplicationRegistry {
     std::optional<QString> refusal;
     mutable QMutex mutex;
     mutable QList<std::pair<QUrl, QString>> requests;
+    mutable QThread *thread = nullptr; // of the last request
 
     std::optional<DesktopEntry> defaultApplication(const QString &contentType) const override
     {
@@ -59,6 +61,7 @@ struct InMemoryApplications : ApplicationRegistry {
     {
         QMutexLocker lock(&mutex);
         requests.append({application, contentType});
+        thread = QThread::currentThread();
         if (refusal)
             throw FileAssociationError::systemFailure(*refusal);
     }
@@ -77,18 +80,9 @@ struct InMemoryDesktopEntries : DesktopEntryReader {
 
 struct InMemoryFiles : FileSystem {
     QHash<QString, QByteArray> files;
-    QHash<QString, QString> unreadable;
 
-    bool exists(const QString &path) const override
-    {
-        return files.contains(path) || unreadable.contains(path);
-    }
-    QByteArray readAll(const QString &path) const override
-    {
-        if (unreadable.contains(path))
-            throw FileReadError(path, unreadable.value(path));
-        return files.value(path);
-    }
+    bool exists(const QString &path) const override { return files.contains(path); }
+    QByteArray readAll(const QString &path) const override { return files.value(path); }
     QString displayName(const QString &path) const override { return path.section(u'/', -1); }
 };
 
@@ -98,7 +92,7 @@ struct LineHandlerListReader : ContentTypeHandlerListReader {
     registeredContentTypeHandlers(const QByteArray &bytes) const override
     {
         if (bytes.contains('!'))
-            throw HandlerListFormatError(QStringLiteral("bad line"));
+            throw HandlerListFormatError(u"bad line"_qs);
         QList<LaunchServicesContentTypeHandler> result;
         for (const QByteArray &line : bytes.split('\n')) {
             if (line.isEmpty())
@@ -118,7 +112,7 @@ struct InMemoryWorkspace {
     std::shared_ptr<InMemoryDesktopEntries> desktopEntries = std::make_shared<InMemoryDesktopEntries>();
     std::shared_ptr<InMemoryFiles> files = std::make_shared<InMemoryFiles>();
 
-    static inline const QString listPath = QStringLiteral("/home/u/.config/mimeapps.list");
+    static inline const QString listPath = u"/home/u/.config/mimeapps.list"_qs;
 
     WorkspaceFileAssociationClient client() const
     {

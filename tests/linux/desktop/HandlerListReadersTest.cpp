@@ -146,12 +146,12 @@ TEST(LaunchServicesPlistReader, ChoosesRolesAndSkipsEntriesInBothEncodings)
             })),
             encoding);
         const Handlers expected{
-            handler("public.plain-text", QStringLiteral("com.example.all")),
-            handler("public.png", QStringLiteral("com.example.editor")),
-            handler("public.jpeg", QStringLiteral("com.example.viewer")),
+            handler("public.plain-text", u"com.example.all"_qs),
+            handler("public.png", u"com.example.editor"_qs),
+            handler("public.jpeg", u"com.example.viewer"_qs),
             handler("com.adobe.pdf"),
             handler("public.plain-text", QString()),
-            handler("public.héllo-텍스트", QStringLiteral("com.예제")),
+            handler("public.héllo-텍스트", u"com.예제"_qs),
         };
         EXPECT_EQ(readPlist(bytes), expected) << (encoding == Encoding::xml ? "xml" : "binary");
     }
@@ -234,8 +234,8 @@ TEST(LaunchServicesPlistReader, ReadsAFiftyMegabyteList)
     bytes += "</array></dict></plist>";
     const Handlers handlers = readPlist(bytes);
     ASSERT_EQ(handlers.size(), count);
-    EXPECT_EQ(handlers.last(), handler(QStringLiteral("public.item-%1").arg(count - 1).toUtf8().constData(),
-                                       QStringLiteral("com.example.handler")));
+    EXPECT_EQ(handlers.last(),
+              handler(u"public.item-%1"_qs.arg(count - 1).toUtf8().constData(), u"com.example.handler"_qs));
     EXPECT_TRUE(refusedAsPlist(QByteArray(50 * 1024 * 1024, 'x')));
 }
 
@@ -267,11 +267,11 @@ TEST(MimeAppsListReader, DefaultsInFileOrderThenFurtherAddedTypes)
                              "[Removed Associations]\n"
                              "text/html=browser.desktop;\n";
     const Handlers expected{
-        handler("text/plain", QStringLiteral("My Notes 메모.desktop")),
+        handler("text/plain", u"My Notes 메모.desktop"_qs),
         // A repeated key keeps its first place and, as GKeyFile reads it, the last value.
-        handler("application/pdf", QStringLiteral("viewer.desktop")),
-        handler("text/markdown", QStringLiteral("editor.desktop")),
-        handler("image/png", QStringLiteral("viewer.desktop")),
+        handler("application/pdf", u"viewer.desktop"_qs),
+        handler("text/markdown", u"editor.desktop"_qs),
+        handler("image/png", u"viewer.desktop"_qs),
         handler("application/json"),
     };
     EXPECT_EQ(readMimeApps(bytes), expected);
@@ -289,9 +289,8 @@ TEST(MimeAppsListReader, RefusesWhatGKeyFileRefusesAndReadsOddBytesAsItDoes)
             ADD_FAILURE() << bytes.toStdString();
         } catch (const HandlerListFormatError &error) {
             EXPECT_FALSE(error.reason().isEmpty());
-            EXPECT_TRUE(error.inFile(QStringLiteral("/x/mimeapps.list"))
-                            .localizedDescription()
-                            .contains(QStringLiteral("/x/mimeapps.list")));
+            EXPECT_TRUE(
+                error.inFile(u"/x/mimeapps.list"_qs).localizedDescription().contains(u"/x/mimeapps.list"_qs));
         }
     }
 
@@ -300,9 +299,8 @@ TEST(MimeAppsListReader, RefusesWhatGKeyFileRefusesAndReadsOddBytesAsItDoes)
         "[Default Applications]\ntext/plain=bad\xff.desktop\nimage/png=view\0er.desktop\n"
         "application/pdf=viewer.desktop\n";
     const QByteArray odd(oddBytes, sizeof oddBytes - 1);
-    EXPECT_EQ(readMimeApps(odd),
-              (Handlers{handler("text/plain"), handler("image/png", QStringLiteral("view")),
-                        handler("application/pdf", QStringLiteral("viewer.desktop"))}));
+    EXPECT_EQ(readMimeApps(odd), (Handlers{handler("text/plain"), handler("image/png", u"view"_qs),
+                                           handler("application/pdf", u"viewer.desktop"_qs)}));
 }
 
 TEST(MimeAppsListReader, ReadsAHundredThousandEntries)
@@ -313,5 +311,5 @@ TEST(MimeAppsListReader, ReadsAHundredThousandEntries)
             "application/x-item-" + QByteArray::number(i) + "=app-" + QByteArray::number(i) + ".desktop;\n";
     const Handlers handlers = readMimeApps(bytes);
     ASSERT_EQ(handlers.size(), 100'000);
-    EXPECT_EQ(handlers[99'999], handler("application/x-item-99999", QStringLiteral("app-99999.desktop")));
+    EXPECT_EQ(handlers[99'999], handler("application/x-item-99999", u"app-99999.desktop"_qs));
 }

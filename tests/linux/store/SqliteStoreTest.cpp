@@ -109,21 +109,16 @@ TEST_F(SqliteStore, FileLivesUnderStateHomeWithPrivateModes)
     sqlite3_close(db);
 }
 
-TEST_F(SqliteStore, BlobsAndRecordsPersistAcrossStoreObjects)
+// Records across store objects and processes are checked by the concurrency tests below.
+TEST_F(SqliteStore, BlobsPersistAcrossStoreObjectsAndAbandonedTransactionsLeaveNothing)
 {
     const QByteArray binary("\0\x01\xff{\"x\"", 7);
-    QList<AssociationChangeRecord> saved;
     {
         auto defaults = std::make_shared<SqliteKeyValueStore>();
         defaults->write(u"binary"_qs, binary);
         defaults->write(u"empty"_qs, QByteArray());
         defaults->write(u"gone"_qs, "x");
         defaults->remove(u"gone"_qs);
-        auto store = historyStore(defaults);
-        store->save(historyRecord(u"A"_qs, 1));
-        store->save(historyRecord(u"B"_qs, 2, AssociationVerificationStatus::verificationFailed));
-        store->update(historyRecord(u"A"_qs, 1, AssociationVerificationStatus::undoFailed));
-        saved = store->loadHistory();
         EXPECT_THROW(defaults->transact([](KeyValueAccess &access) {
             access.write(u"binary"_qs, "changed");
             access.write(u"new"_qs, "new");
@@ -136,8 +131,6 @@ TEST_F(SqliteStore, BlobsAndRecordsPersistAcrossStoreObjects)
     EXPECT_EQ(reopened->read(u"empty"_qs), QByteArray(""));
     EXPECT_FALSE(reopened->read(u"gone"_qs));
     EXPECT_FALSE(reopened->read(u"new"_qs));
-    EXPECT_EQ(saved.size(), 2);
-    EXPECT_EQ(historyStore(reopened)->loadHistory(), saved);
 }
 
 TEST_F(SqliteStore, FileThatIsNotADatabaseIsReportedAndLeftAlone)
@@ -268,7 +261,7 @@ TEST_F(SqliteStore, ConcurrentSavesFromTwoProcessesLoseNone)
 TEST_F(SqliteStore, WriterKilledMidRunKeepsEveryReturnedSave)
 {
     StoreChildProcess child(u"save"_qs, filePath, u"killed"_qs, 100000);
-    ASSERT_TRUE(child.waitForSaves(80));
+    ASSERT_TRUE(child.waitForLine(u"saved killed-79"_qs)); // saves are reported in order
     child.kill();
     EXPECT_FALSE(child.finish());
     ASSERT_GE(child.savedIds().size(), 80);

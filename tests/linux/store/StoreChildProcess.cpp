@@ -82,7 +82,6 @@ StoreChildProcess::~StoreChildProcess()
 
 void StoreChildProcess::take(const QString &line)
 {
-    lastLine_ = line;
     if (line.startsWith(u"saved "_qs))
         savedIds_.append(line.mid(6));
     else if (line.startsWith(u"error "_qs))
@@ -93,27 +92,14 @@ bool StoreChildProcess::waitForLine(const QString &prefix, int timeoutMs)
 {
     while (true) {
         while (process_.canReadLine()) {
-            take(QString::fromUtf8(process_.readLine()).trimmed());
-            if (lastLine_.startsWith(prefix))
+            const QString line = QString::fromUtf8(process_.readLine()).trimmed();
+            take(line);
+            if (line.startsWith(prefix))
                 return true;
         }
         if (!process_.waitForReadyRead(timeoutMs))
             return false;
     }
-}
-
-bool StoreChildProcess::waitForSaves(int count, int timeoutMs)
-{
-    while (savedIds_.size() < count) {
-        if (!waitForLine(u"saved "_qs, timeoutMs))
-            return false;
-    }
-    return true;
-}
-
-void StoreChildProcess::kill()
-{
-    process_.kill();
 }
 
 bool StoreChildProcess::finish(int timeoutMs)

@@ -20,9 +20,7 @@ public:
 
     // Reads lines until one starts with `prefix`; false on timeout or exit.
     bool waitForLine(const QString &prefix, int timeoutMs = 60000);
-    // Reads until `count` saves were reported; false on timeout or exit.
-    bool waitForSaves(int count, int timeoutMs = 60000);
-    void kill();
+    void kill() { process_.kill(); }
     // Waits for the end and reads what is left; true when it exited normally with status 0.
     bool finish(int timeoutMs = 120000);
 
@@ -35,7 +33,6 @@ private:
     QProcess process_;
     QStringList savedIds_;
     QStringList errors_;
-    QString lastLine_;
 };
 
 // Runs the child's work and ends the process when this process was started as a child;
