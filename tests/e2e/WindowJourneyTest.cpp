@@ -105,7 +105,7 @@ QWidget *candidateRow(MainWindow &window, const QString &name)
     return nullptr;
 }
 
-TEST(WindowJourney, ChangeUndoAddBulkApplyAndRestart)
+TEST(WindowJourney, ChangeUndoAddBulkApplyRestartAndRefresh)
 {
     using namespace test::standard;
     QList<AssociationChangeRecord> historyBeforeQuit;
@@ -189,6 +189,20 @@ TEST(WindowJourney, ChangeUndoAddBulkApplyAndRestart)
     Program again;
     ASSERT_TRUE(again.start());
     EXPECT_EQ(again.state().changeHistory(), historyBeforeQuit);
+
+    // Another program changes the default while this one runs; "새로고침" shows it.
+    again.state().setSelectedExtension(u"pdf"_qs);
+    ASSERT_TRUE(processEventsUntil([&] { return candidateRow(again.window, u"Web Browser"_qs); }, patience));
+    ASSERT_EQ(again.listed(u"pdf"_qs)->currentApp()->bundleIdentifier(), documentViewer);
+    test::setDefaultWithGioMime(tree->environment(), u"application/pdf"_qs, browser);
+    again.window.refreshAction()->trigger();
+    ASSERT_TRUE(processEventsUntil(
+        [&] {
+            QWidget *row = candidateRow(again.window, u"Web Browser"_qs);
+            return !again.state().isLoading() && row && row->findChild<QLabel *>(u"currentMark"_qs);
+        },
+        patience));
+    EXPECT_EQ(again.listed(u"pdf"_qs)->currentApp()->bundleIdentifier(), browser);
 }
 
 } // namespace
