@@ -3,6 +3,7 @@
 #include "core/model/ExtensionCatalog.h"
 #include "core/model/FileAssociationError.h"
 #include "core/state/HalvoraState.h"
+#include "support/SampleAssociations.h"
 #include "support/doubles/ScriptedFileAssociationManager.h"
 
 #include <QSignalSpy>
@@ -12,34 +13,14 @@
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <ostream>
-
-inline void PrintTo(const QString &text, std::ostream *out)
-{
-    *out << '"' << text.toStdString() << '"';
-}
 
 namespace halvora::test {
 
 using Op = ScriptedFileAssociationManager::Operation;
 
-inline AssociatedApp app(const QString &name, const QString &bundle, const QString &dir = u"/usr/share"_qs)
-{
-    return AssociatedApp(name, bundle, QUrl::fromLocalFile(dir + u"/applications/"_qs + bundle));
-}
-
 inline const AssociatedApp viewer = app(u"Document Viewer"_qs, u"org.example.Viewer.desktop"_qs);
 inline const AssociatedApp editor = app(u"text editor"_qs, u"org.example.Editor.desktop"_qs);
 inline const AssociatedApp player = app(u"Player"_qs, u"org.example.Player.desktop"_qs);
-
-inline FileAssociation assoc(const QString &extension, std::optional<AssociatedApp> current,
-                             QList<AssociatedApp> candidates = {})
-{
-    if (candidates.isEmpty() && current)
-        candidates.append(*current);
-    return FileAssociation(extension, u"application/x-"_qs + extension, std::move(current),
-                           std::move(candidates));
-}
 
 inline AssociationChangeRecord record(const QString &id, const QString &extension,
                                       std::optional<AssociatedApp> previous,
