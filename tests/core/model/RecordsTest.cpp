@@ -85,10 +85,12 @@ TEST(ModelChangeRecords, UpdatingAndTheLegacyForm)
                   .id(),
               u"md|1700000000.5"_qs);
 
-    for (const auto &[value, text] : {std::pair{3.5, u"3.5"_qs}, {3.0, u"3.0"_qs}, {0.1, u"0.1"_qs},
-                                      {-2.0, u"-2.0"_qs}, {1e21, u"1000000000000000000000.0"_qs},
-                                      {1.5e-7, u"0.00000015"_qs}})
-        EXPECT_EQ(shortestDecimalWithFraction(value), text);
+    EXPECT_EQ(shortestDecimalWithFraction(3.5), u"3.5"_qs);
+    EXPECT_EQ(shortestDecimalWithFraction(3), u"3.0"_qs);
+    EXPECT_EQ(shortestDecimalWithFraction(0.1), u"0.1"_qs);
+    EXPECT_EQ(shortestDecimalWithFraction(-2), u"-2.0"_qs);
+    EXPECT_EQ(shortestDecimalWithFraction(1e21), u"1000000000000000000000.0"_qs);
+    EXPECT_EQ(shortestDecimalWithFraction(1.5e-7), u"0.00000015"_qs);
     const double awkward = 1700000000.123456789;
     EXPECT_EQ(shortestDecimalWithFraction(awkward).toDouble(), awkward);
 
