@@ -1,4 +1,4 @@
-#include "ChangeCommandTestSupport.h"
+#include "WindowTestSupport.h"
 
 #include "app/ExtensionSidebarView.h"
 #include "app/PlaceholderPanel.h"
@@ -12,19 +12,10 @@
 #include <QAbstractItemView>
 #include <QComboBox>
 #include <QRegularExpression>
-#include <QToolBar>
 
 namespace halvora::test {
 
 namespace {
-
-QStringList symbolLabelTexts(QWidget *root)
-{
-    QStringList texts;
-    for (SymbolLabel *label : root->findChildren<SymbolLabel *>())
-        texts.append(label->text());
-    return texts;
-}
 
 SymbolLabel *symbolLabel(QWidget *root, const QString &text)
 {
@@ -35,47 +26,34 @@ SymbolLabel *symbolLabel(QWidget *root, const QString &text)
     return nullptr;
 }
 
-TEST(AddExtensionSheetTest, AddIsEnabledByTrimmedTextAndHandsOverTheTextAsTyped)
-{
-    QStringList added;
-    AddExtensionSheet sheet([&](const QString &text) { added.append(text); });
-    sheet.show();
-    EXPECT_EQ(sheet.textField()->placeholderText(), u"예: md, pdf, jpg"_qs);
-    EXPECT_FALSE(sheet.addButton()->isEnabled());
-
-    // A tab cannot be typed into the field, but it can be pasted.
-    sheet.textField()->insert(u"  \t "_qs);
-    EXPECT_FALSE(sheet.addButton()->isEnabled());
-    QTest::keyClick(sheet.textField(), Qt::Key_Return);
-    EXPECT_TRUE(added.isEmpty());
-    EXPECT_TRUE(sheet.isVisible());
-
-    QTest::keyClicks(sheet.textField(), u"PDF "_qs);
-    EXPECT_TRUE(sheet.addButton()->isEnabled());
-    QTest::keyClick(sheet.textField(), Qt::Key_Return);
-    EXPECT_EQ(added, QStringList{u"  \t PDF "_qs});
-    EXPECT_FALSE(sheet.isVisible());
-    EXPECT_EQ(sheet.result(), QDialog::Accepted);
-
-    AddExtensionSheet cancelled([&](const QString &text) { added.append(text); });
-    cancelled.show();
-    QTest::keyClicks(cancelled.textField(), u"md"_qs);
-    cancelled.cancelButton()->click();
-    EXPECT_EQ(added.size(), 1);
-}
-
-TEST_F(ChangeCommandTest, AddSheetFromTheToolbarGivesTheStateTheUntrimmedText)
+TEST_F(ChangeCommandTest, AddSheetIsEnabledByTrimmedTextAndGivesTheStateTheTextAsTyped)
 {
     window().addExtensionAction()->trigger();
     auto *sheet = qobject_cast<AddExtensionSheet *>(current());
     ASSERT_NE(sheet, nullptr);
     manager->clearCalls();
+    EXPECT_FALSE(sheet->addButton()->isEnabled());
+    // A tab cannot be typed into the field, but it can be pasted.
+    sheet->textField()->insert(u"  \t "_qs);
+    EXPECT_FALSE(sheet->addButton()->isEnabled());
+    QTest::keyClick(sheet->textField(), Qt::Key_Return);
+    EXPECT_EQ(current(), sheet);
+
     QTest::keyClicks(sheet->textField(), u" MD"_qs);
-    sheet->addButton()->click();
+    EXPECT_TRUE(sheet->addButton()->isEnabled());
+    QTest::keyClick(sheet->textField(), Qt::Key_Return);
     EXPECT_EQ(currentKey(), QString());
     EXPECT_FALSE(window().isAddingExtension());
     EXPECT_EQ(manager->calls().first(),
-              (ScriptedFileAssociationManager::Call{Op::loadAssociation, u" MD"_qs}));
+              (ScriptedFileAssociationManager::Call{Op::loadAssociation, u"  \t  MD"_qs}));
+
+    manager->clearCalls();
+    window().addExtensionAction()->trigger();
+    sheet = qobject_cast<AddExtensionSheet *>(current());
+    QTest::keyClicks(sheet->textField(), u"md"_qs);
+    sheet->cancelButton()->click();
+    EXPECT_EQ(currentKey(), QString());
+    EXPECT_TRUE(manager->calls().isEmpty());
 }
 
 TEST_F(ChangeCommandTest, HistorySheetRowsShowStatusDescriptionAndUndoByTheUndoRule)
@@ -83,14 +61,7 @@ TEST_F(ChangeCommandTest, HistorySheetRowsShowStatusDescriptionAndUndoByTheUndoR
     window().historyAction()->trigger();
     auto *sheet = qobject_cast<ChangeHistorySheet *>(current());
     ASSERT_NE(sheet, nullptr);
-    EXPECT_GE(sheet->minimumWidth(), 680);
-    EXPECT_GE(sheet->minimumHeight(), 420);
-    // Empty: the count still reads 0 and the placeholder is what shows.
     EXPECT_TRUE(sheet->findChild<PlaceholderPanel *>()->isVisible());
-    QStringList labels;
-    for (QLabel *label : sheet->findChildren<QLabel *>())
-        labels.append(label->text());
-    EXPECT_TRUE(labels.contains(u"0"_qs));
 
     manager->setHistory({
         record(u"5"_qs, u"pdf"_qs, viewer, AssociationVerificationStatus::apiFailed),
@@ -106,19 +77,15 @@ TEST_F(ChangeCommandTest, HistorySheetRowsShowStatusDescriptionAndUndoByTheUndoR
         enabled.append(undo->isEnabled());
     EXPECT_EQ(enabled, (QList<bool>{true, false, false, true, true}));
 
-    const QColor secondary = roleColor(ColorRole::secondary, sheet->palette());
     SymbolLabel *failed = symbolLabel(sheet, u"적용 실패"_qs);
     ASSERT_NE(failed, nullptr);
     EXPECT_EQ(failed->symbolName(), u"xmark.octagon"_qs);
     EXPECT_GT(failed->colour()->red(), 150);
     EXPECT_LT(failed->colour()->green(), 100);
-    SymbolLabel *undone = symbolLabel(sheet, u"되돌림 완료"_qs);
-    ASSERT_NE(undone, nullptr);
-    EXPECT_EQ(undone->symbolName(), u"arrow.uturn.backward.circle"_qs);
-    EXPECT_EQ(undone->colour(), secondary);
+    const QColor secondary = roleColor(ColorRole::secondary, sheet->palette());
+    EXPECT_EQ(symbolLabel(sheet, u"되돌림 완료"_qs)->colour(), secondary);
     EXPECT_NE(symbolLabel(sheet, u"되돌림 실패"_qs)->colour(), secondary);
 
-    EXPECT_EQ(ChangeHistorySheet::changeDescription(state.changeHistory().at(2)), u"없음 -> Text Editor"_qs);
     QStringList lines;
     for (ElidedLabel *line : sheet->findChildren<ElidedLabel *>())
         lines.append(line->text());
@@ -131,7 +98,7 @@ TEST_F(ChangeCommandTest, HistorySheetRowsShowStatusDescriptionAndUndoByTheUndoR
     EXPECT_TRUE(QRegularExpression(u"\\d\\d:\\d\\d$"_qs).match(time).hasMatch()) << time.toStdString();
     EXPECT_FALSE(QRegularExpression(u":\\d\\d:\\d\\d"_qs).match(time).hasMatch()) << time.toStdString();
 
-    // Undoing the first row asks for exactly that record and re-renders its new status.
+    // Undoing the first row asks for exactly that record, and the row shows its new status.
     sheet->undoButtons().first()->click();
     EXPECT_EQ(manager->calls().at(manager->calls().size() - 2),
               (ScriptedFileAssociationManager::Call{Op::undoChange, u"5"_qs}));
@@ -144,56 +111,25 @@ TEST_F(ChangeCommandTest, HistorySheetRowsShowStatusDescriptionAndUndoByTheUndoR
     EXPECT_FALSE(window().isShowingHistory());
 }
 
-TEST(BulkPreviewSheetTest, RowsCountsAndColoursFollowThePlan)
+TEST(BulkPreviewSheetTest, EachRowShowsItsStatusInItsColour)
 {
-    const BulkAssociationChangePlan plan(
-        viewer,
-        {
-            BulkAssociationChangeRow(association(u"pdf"_qs, viewer, {viewer}), viewer,
-                                     BulkAssociationRowStatus::skipped, u"이미 현재 기본 앱입니다."_qs),
-            BulkAssociationChangeRow(association(u"md"_qs, std::nullopt, {editor}), viewer,
-                                     BulkAssociationRowStatus::blocked, std::nullopt),
-            BulkAssociationChangeRow(association(u"txt"_qs, editor, {editor, viewer}), viewer,
-                                     BulkAssociationRowStatus::ready, std::nullopt),
-        });
-    int cancels = 0;
-    int applies = 0;
+    const auto row = [](const QString &extension, BulkAssociationRowStatus status) {
+        return BulkAssociationChangeRow(assoc(extension, editor, {editor, viewer}), viewer, status,
+                                        std::nullopt);
+    };
     BulkPreviewSheet sheet(
-        plan, [&] { ++cancels; }, [&] { ++applies; });
-    sheet.show();
-    EXPECT_GE(sheet.minimumWidth(), 720);
-    EXPECT_GE(sheet.minimumHeight(), 440);
-    EXPECT_EQ(BulkPreviewSheet::headerSentence(plan), u"3개 확장자를 문서 보기(으)로 변경"_qs);
+        BulkAssociationChangePlan(viewer, {row(u"pdf"_qs, BulkAssociationRowStatus::skipped),
+                                           row(u"md"_qs, BulkAssociationRowStatus::blocked),
+                                           row(u"txt"_qs, BulkAssociationRowStatus::ready)}),
+        {}, {});
     EXPECT_EQ(sheet.findChildren<QWidget *>(u"bulkRow"_qs).size(), 3);
-    const QStringList footer = symbolLabelTexts(&sheet);
-    for (const QString &text : {u"1 적용"_qs, u"1 건너뜀"_qs, u"1 확인 필요"_qs})
-        EXPECT_TRUE(footer.contains(text)) << text.toStdString();
-
     EXPECT_EQ(symbolLabel(&sheet, u"적용 예정"_qs)->colour(), roleColor(ColorRole::green, sheet.palette()));
     EXPECT_EQ(symbolLabel(&sheet, u"확인 필요"_qs)->colour(), roleColor(ColorRole::orange, sheet.palette()));
     EXPECT_EQ(symbolLabel(&sheet, u"건너뜀"_qs)->colour(), roleColor(ColorRole::secondary, sheet.palette()));
-
-    // The md row has no current application: the placeholder text stands in its column.
-    QWidget *mdRow = sheet.findChildren<QWidget *>(u"bulkRow"_qs).at(1);
-    QStringList mdTexts;
-    for (QLabel *label : mdRow->findChildren<QLabel *>())
-        mdTexts.append(label->text());
-    EXPECT_TRUE(mdTexts.contains(u"없음"_qs));
-
-    EXPECT_TRUE(sheet.applyButton()->isEnabled());
-    sheet.cancelButton()->click();
-    sheet.applyButton()->click();
-    EXPECT_EQ(cancels, 1);
-    EXPECT_EQ(applies, 1);
-
-    // An empty plan reads 0 everywhere and cannot be applied.
-    BulkPreviewSheet empty(BulkAssociationChangePlan(viewer, {}), {}, {});
-    EXPECT_EQ(BulkPreviewSheet::headerSentence(empty.plan()), u"0개 확장자를 문서 보기(으)로 변경"_qs);
-    EXPECT_TRUE(symbolLabelTexts(&empty).contains(u"0 확인 필요"_qs));
-    EXPECT_FALSE(empty.applyButton()->isEnabled());
+    EXPECT_NE(symbolLabel(&sheet, u"1 확인 필요"_qs), nullptr);
 }
 
-// Every text the window shows for these commands, collected from what is on screen.
+// Every text the window shows, collected from what is on screen.
 class VisibleTexts {
 public:
     void collect(QWidget *root)
@@ -230,10 +166,6 @@ public:
         }
     }
     bool has(const QString &text) const { return texts_.contains(text); }
-    bool hasPart(const QString &part) const
-    {
-        return std::any_of(texts_.begin(), texts_.end(), [&](const QString &t) { return t.contains(part); });
-    }
 
 private:
     void add(const QString &text)
@@ -244,97 +176,49 @@ private:
     QSet<QString> texts_;
 };
 
-TEST_F(ChangeCommandTest, EveryQuotedTextOfTheCommandsAndSheetsAppears)
+TEST_F(ChangeCommandTest, EveryQuotedTextOfTheWindowAppears)
 {
     VisibleTexts texts;
-    const auto showAndCollect = [&](QDialog *dialog) {
-        ASSERT_NE(dialog, nullptr);
-        texts.collect(dialog);
-        QTest::keyClick(dialog, Qt::Key_Escape);
+    const auto collectAndClose = [&] {
+        ASSERT_NE(current(), nullptr);
+        texts.collect(current());
+        QTest::keyClick(current(), Qt::Key_Escape);
     };
-    texts.collect(&window());
-    checkForBulk({u"pdf"_qs});
-    texts.collect(&window());
-    commands->bulkMenu()->aboutToShow();
-    texts.collect(&window());
-    manager->setAssociation(association(u"mp4"_qs, player, {player}));
-    waitForTask(state.addExtension(u"mp4"_qs));
-    state.toggleBulkSelection(listed(u"mp4"_qs));
-    texts.collect(&window());
-
+    state.toggleGroup(ExtensionCategory::documents);
+    texts.collect(&window()); // pdf: a default application and two candidates
     window().addExtensionAction()->trigger();
-    showAndCollect(current());
+    collectAndClose();
     window().historyAction()->trigger();
-    showAndCollect(current());
+    collectAndClose(); // no history
+    state.setAlertMessage(u"문제"_qs);
+    collectAndClose();
+    state.setPendingChange(PendingAssociationChange(listed(u"pdf"_qs), editor));
+    collectAndClose();
+
     manager->setHistory({record(u"2"_qs, u"txt"_qs, std::nullopt, AssociationVerificationStatus::apiFailed),
                          record(u"1"_qs, u"pdf"_qs, viewer, AssociationVerificationStatus::undoVerified)});
     waitForTask(state.load());
     window().historyAction()->trigger();
-    showAndCollect(current());
+    collectAndClose();
 
-    state.setPendingChange(PendingAssociationChange(listed(u"pdf"_qs), editor));
-    showAndCollect(current());
-    state.setBulkSelectionEnabled(false);
-    checkForBulk({u"md"_qs, u"txt"_qs});
-    state.setPendingBulkPlan(state.makeBulkPlan(editor, false));
-    showAndCollect(current());
-    waitForTask(state.confirmBulkPlan(BulkAssociationChangePlan(editor, {})));
-    showAndCollect(current());
-
-    for (const QString &text : {
-             u"확장자 추가"_qs,
-             u"예: md, pdf, jpg"_qs,
-             u"취소"_qs,
-             u"추가"_qs,
-             u"변경 이력"_qs,
-             u"닫기"_qs,
-             u"변경 이력 없음"_qs,
-             u"기본 앱을 변경하면 이곳에 검증 결과가 기록됩니다."_qs,
-             u".txt"_qs,
-             u"없음 -> Text Editor"_qs,
-             u"되돌리기"_qs,
-             u"적용 실패"_qs,
-             u"되돌림 완료"_qs,
-             u"일괄 적용 미리보기"_qs,
-             u"확장자"_qs,
-             u"현재 앱"_qs,
-             u"변경 후"_qs,
-             u"상태"_qs,
-             u"메모"_qs,
-             u"없음"_qs,
-             u"적용"_qs,
-             u"Halvora에서 최근 적용한 변경을 되돌립니다."_qs,
-             u"다중 선택"_qs,
-             u"다중 선택 해제"_qs,
-             u"여러 확장자를 선택해 같은 기본 앱으로 일괄 적용합니다."_qs,
-             u"일괄 적용"_qs,
-             u"선택한 확장자에 적용할 앱을 고릅니다."_qs,
-             u"공통 후보 앱 없음"_qs,
-             u"직접 선택"_qs,
-             u"기본 앱 변경"_qs,
-             u".pdf의 기본 앱을 Text Editor(으)로 변경합니다."_qs,
-             u"일괄 적용 결과"_qs,
-             u"확인"_qs,
-             u"2개 확장자를 Text Editor(으)로 변경"_qs,
-             u"1 적용"_qs,
-             u"1 건너뜀"_qs,
-             u"0 확인 필요"_qs,
-             u"검증 완료 0개, 실패 0개, 건너뜀 0개, 확인 필요 0개"_qs,
-         })
-        EXPECT_TRUE(texts.has(text)) << text.toStdString();
-}
-
-TEST_F(ChangeCommandTest, EveryQuotedTextOfTheWindowAppears)
-{
-    VisibleTexts texts;
-    state.toggleGroup(ExtensionCategory::documents);
-    texts.collect(&window()); // pdf: a default application and two candidates
     state.setSelectedExtension(u"md"_qs);
     texts.collect(&window()); // no default application
-    state.setBulkSelectionEnabled(true);
+    checkForBulk({u"md"_qs, u"txt"_qs});
+    commands->bulkMenu()->aboutToShow();
     texts.collect(&window());
+    state.setPendingBulkPlan(state.makeBulkPlan(editor, false));
+    collectAndClose();
+    waitForTask(state.confirmBulkPlan(BulkAssociationChangePlan(editor, {})));
+    collectAndClose();
+
+    manager->setAssociation(assoc(u"mp4"_qs, player, {player}));
+    waitForTask(state.addExtension(u"mp4"_qs));
     state.setBulkSelectionEnabled(false);
-    manager->setAssociation(association(u"ogg"_qs, std::nullopt, {}));
+    checkForBulk({u"mp4"_qs, u"md"_qs});
+    commands->bulkMenu()->aboutToShow();
+    texts.collect(&window()); // no shared candidate
+    state.setBulkSelectionEnabled(false);
+    manager->setAssociation(assoc(u"ogg"_qs, std::nullopt, {}));
     waitForTask(state.addExtension(u"ogg"_qs));
     texts.collect(&window()); // no candidates
     state.setSidebarMode(AssociationSidebarMode::applications);
@@ -343,37 +227,28 @@ TEST_F(ChangeCommandTest, EveryQuotedTextOfTheWindowAppears)
     QTest::keyClicks(window().sidebar()->searchField(), u"zzzz"_qs);
     texts.collect(&window()); // nothing selected
 
-    for (const QString &text : {
-             u"새로고침"_qs,
-             u"선택한 확장자의 기본 앱 정보를 다시 읽습니다."_qs,
-             u"목록에 없는 확장자를 직접 추가합니다."_qs,
-             u"기본 앱 변경 이력과 검증 상태를 확인합니다."_qs,
-             u"목록 보기"_qs,
-             u"확장자"_qs,
-             u"응용프로그램"_qs,
-             u"확장자 또는 UTI 검색"_qs,
-             u"앱, 번들 ID, 확장자 검색"_qs,
-             u"필터"_qs,
-             u"전체"_qs,
-             u".pdf"_qs,
-             u"문서 보기 앱 아이콘"_qs,
-             u"연결된 앱 없음"_qs,
-             u"일괄 적용 선택"_qs,
-             u"현재 기본 앱"_qs,
-             u"Finder에서 보기"_qs,
-             u"Finder에서 앱 위치를 엽니다."_qs,
-             u"번들 ID 복사"_qs,
-             u"Bundle ID를 클립보드에 복사합니다."_qs,
-             u"등록된 기본 앱 없음"_qs,
-             u"호환 앱"_qs,
-             u"직접 선택"_qs,
-             u"현재"_qs,
-             u"적용"_qs,
-             u"호환 앱 없음"_qs,
-             u"직접 선택으로 .app 번들을 지정할 수 있습니다."_qs,
-             u"확장자를 선택하세요"_qs,
-             u"왼쪽 목록에서 확장자를 선택하거나 + 버튼으로 추가하세요."_qs,
-         })
+    for (const QString &text :
+         {// The window
+          u"새로고침"_qs, u"선택한 확장자의 기본 앱 정보를 다시 읽습니다."_qs,
+          u"목록에 없는 확장자를 직접 추가합니다."_qs, u"기본 앱 변경 이력과 검증 상태를 확인합니다."_qs,
+          u"목록 보기"_qs, u"확장자"_qs, u"응용프로그램"_qs, u"확장자 또는 UTI 검색"_qs,
+          u"앱, 번들 ID, 확장자 검색"_qs, u"필터"_qs, u"전체"_qs, u".pdf"_qs, u"문서 보기 앱 아이콘"_qs,
+          u"연결된 앱 없음"_qs, u"일괄 적용 선택"_qs, u"현재 기본 앱"_qs, u"Finder에서 보기"_qs,
+          u"Finder에서 앱 위치를 엽니다."_qs, u"번들 ID 복사"_qs, u"Bundle ID를 클립보드에 복사합니다."_qs,
+          u"등록된 기본 앱 없음"_qs, u"호환 앱"_qs, u"직접 선택"_qs, u"현재"_qs, u"적용"_qs,
+          u"호환 앱 없음"_qs, u"직접 선택으로 .app 번들을 지정할 수 있습니다."_qs, u"확장자를 선택하세요"_qs,
+          u"왼쪽 목록에서 확장자를 선택하거나 + 버튼으로 추가하세요."_qs, u"오류"_qs, u"확인"_qs,
+          // The change commands and their sheets
+          u"확장자 추가"_qs, u"예: md, pdf, jpg"_qs, u"취소"_qs, u"추가"_qs, u"변경 이력"_qs, u"닫기"_qs,
+          u"변경 이력 없음"_qs, u"기본 앱을 변경하면 이곳에 검증 결과가 기록됩니다."_qs, u".txt"_qs,
+          u"없음 -> Text Editor"_qs, u"되돌리기"_qs, u"적용 실패"_qs, u"되돌림 완료"_qs,
+          u"일괄 적용 미리보기"_qs, u"현재 앱"_qs, u"변경 후"_qs, u"상태"_qs, u"메모"_qs, u"없음"_qs,
+          u"Halvora에서 최근 적용한 변경을 되돌립니다."_qs, u"다중 선택"_qs, u"다중 선택 해제"_qs,
+          u"여러 확장자를 선택해 같은 기본 앱으로 일괄 적용합니다."_qs, u"일괄 적용"_qs,
+          u"선택한 확장자에 적용할 앱을 고릅니다."_qs, u"공통 후보 앱 없음"_qs, u"기본 앱 변경"_qs,
+          u".pdf의 기본 앱을 Text Editor(으)로 변경합니다."_qs, u"일괄 적용 결과"_qs,
+          u"2개 확장자를 Text Editor(으)로 변경"_qs, u"1 적용"_qs, u"1 건너뜀"_qs, u"0 확인 필요"_qs,
+          u"검증 완료 0개, 실패 0개, 건너뜀 0개, 확인 필요 0개"_qs})
         EXPECT_TRUE(texts.has(text)) << text.toStdString();
 }
 

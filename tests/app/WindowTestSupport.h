@@ -2,29 +2,38 @@
 
 #include "app/DesktopServices.h"
 #include "app/MainWindow.h"
+#include "app/PresentationQueue.h"
 #include "app/SymbolIcons.h"
+#include "app/commands/ChangeCommands.h"
 #include "core/model/ExtensionCatalog.h"
 #include "core/model/FileAssociationError.h"
 #include "core/state/HalvoraState.h"
+#include "support/SampleAssociations.h"
 #include "support/doubles/ScriptedFileAssociationManager.h"
 #include "support/doubles/WaitForTask.h"
 
+#include <QAbstractButton>
+#include <QAction>
+#include <QDialog>
 #include <QHash>
+#include <QLabel>
+#include <QLineEdit>
 #include <QList>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
 #include <QUrl>
 
 #include <gtest/gtest.h>
 
 #include <deque>
 #include <memory>
-#include <ostream>
-
-inline void PrintTo(const QString &text, std::ostream *out)
-{
-    *out << '"' << text.toStdString() << '"';
-}
+#include <stdexcept>
 
 namespace halvora::test {
+
+using Op = ScriptedFileAssociationManager::Operation;
 
 // The open panel answers what the test queued; an empty queue means "cancelled".
 class QueuedApplicationPicker final : public ApplicationPicker {
@@ -54,24 +63,9 @@ public:
     void setText(const QString &text) override { texts.append(text); }
 };
 
-inline AssociatedApp testApp(const QString &name, const QString &bundle,
-                             const QString &dir = u"/usr/share"_qs)
-{
-    return AssociatedApp(name, bundle, QUrl::fromLocalFile(dir + u"/applications/"_qs + bundle));
-}
-
-inline const AssociatedApp viewer = testApp(u"문서 보기"_qs, u"org.example.Viewer.desktop"_qs);
-inline const AssociatedApp editor = testApp(u"Text Editor"_qs, u"org.example.Editor.desktop"_qs);
-inline const AssociatedApp player = testApp(u"Player"_qs, u"org.example.Player.desktop"_qs);
-
-inline FileAssociation association(const QString &extension, std::optional<AssociatedApp> current,
-                                   QList<AssociatedApp> candidates = {})
-{
-    if (candidates.isEmpty() && current)
-        candidates.append(*current);
-    return FileAssociation(extension, u"application/x-"_qs + extension, std::move(current),
-                           std::move(candidates));
-}
+inline const AssociatedApp viewer = app(u"문서 보기"_qs, u"org.example.Viewer.desktop"_qs);
+inline const AssociatedApp editor = app(u"Text Editor"_qs, u"org.example.Editor.desktop"_qs);
+inline const AssociatedApp player = app(u"Player"_qs, u"org.example.Player.desktop"_qs);
 
 // A window over a scripted service and recording desktop services. The window is not
 // shown (so nothing is loaded) until a test calls show().
@@ -121,6 +115,68 @@ protected:
 
 private:
     std::unique_ptr<MainWindow> window_;
+};
+
+inline AssociationChangeRecord record(const QString &id, const QString &extension,
+                                      std::optional<AssociatedApp> previous,
+                                      AssociationVerificationStatus status,
+                                      std::optional<QString> message = std::nullopt)
+{
+    return AssociationChangeRecord(id, extension, u"application/x-"_qs + extension, std::move(previous),
+                                   editor, Timestamp(800000000.0), status, std::move(message));
+}
+
+// The window with its change commands, shown and loaded with pdf, txt and md.
+class ChangeCommandTest : public WindowTest {
+protected:
+    void SetUp() override
+    {
+        commands = installChangeCommands(window(), ChangeCommandsOptions{std::nullopt});
+        showWith({
+            assoc(u"pdf"_qs, viewer, {viewer, editor}),
+            assoc(u"txt"_qs, editor, {editor, viewer, player}),
+            assoc(u"md"_qs, std::nullopt, {editor}),
+        });
+    }
+
+    const FileAssociation &listed(const QString &extension) const
+    {
+        for (const FileAssociation &a : state.associations()) {
+            if (a.fileExtension() == extension)
+                return a;
+        }
+        throw std::runtime_error("not listed");
+    }
+
+    QDialog *current() { return window().presentations().currentDialog(); }
+    QString currentKey() { return window().presentations().currentKey(); }
+
+    // The dialog's button with this exact text, or null.
+    static QAbstractButton *button(QWidget *dialog, const QString &text)
+    {
+        for (QAbstractButton *b : dialog->findChildren<QAbstractButton *>()) {
+            if (b->text() == text)
+                return b;
+        }
+        return nullptr;
+    }
+
+    static QStringList menuTexts(QMenu *menu)
+    {
+        QStringList texts;
+        for (QAction *action : menu->actions())
+            texts.append(action->isSeparator() ? u"---"_qs : action->text());
+        return texts;
+    }
+
+    void checkForBulk(const QStringList &extensions)
+    {
+        state.setBulkSelectionEnabled(true);
+        for (const QString &extension : extensions)
+            state.toggleBulkSelection(listed(extension));
+    }
+
+    ChangeCommands *commands = nullptr;
 };
 
 } // namespace halvora::test
