@@ -100,10 +100,16 @@ TEST_F(DetailPaneTest, ShowsPlaceholderThenTheSelectedAssociationAndFollowsTheSe
     EXPECT_EQ(find(u"extensionLabel"_qs), nullptr);
 }
 
-TEST_F(DetailPaneTest, ApplyOnlyStagesAndTheMarkMovesWhenTheAssociationIsReplaced)
+TEST_F(DetailPaneTest, RevealAndCopyActOnTheCurrentAppApplyOnlyStagesAndTheMarkFollowsTheChange)
 {
     const FileAssociation pdf(u"pdf"_qs, u"application/pdf"_qs, viewer, {viewer, editor});
     showWith({pdf});
+    find<QToolButton>(u"revealButton"_qs)->click();
+    find<QToolButton>(u"copyButton"_qs)->click();
+    EXPECT_EQ(revealer->revealed, QList<QUrl>{viewer.url()});
+    EXPECT_EQ(clipboard->texts, QList<QString>{viewer.bundleIdentifier()});
+    EXPECT_EQ(find<QLabel>(u"currentAppPath"_qs)->toolTip(), viewer.url().toLocalFile());
+
     QPushButton *applyEditor = nullptr;
     for (QWidget *row : detail().findChildren<QWidget *>(u"candidateRow"_qs)) {
         if (row->property("bundleIdentifier") == editor.bundleIdentifier())
@@ -112,7 +118,7 @@ TEST_F(DetailPaneTest, ApplyOnlyStagesAndTheMarkMovesWhenTheAssociationIsReplace
     ASSERT_NE(applyEditor, nullptr);
     applyEditor->click();
     EXPECT_EQ(state.pendingChange(), PendingAssociationChange(pdf, editor));
-    EXPECT_EQ(manager->callCount(ScriptedFileAssociationManager::Operation::applyDefaultApplication), 0);
+    EXPECT_EQ(manager->callCount(Op::applyDefaultApplication), 0);
 
     // Confirming (as the window's dialog would) replaces the association; the pane follows.
     waitForTask(state.confirmPendingChange());
@@ -120,19 +126,6 @@ TEST_F(DetailPaneTest, ApplyOnlyStagesAndTheMarkMovesWhenTheAssociationIsReplace
               (QStringList{u"org.example.Viewer.desktop"_qs, u"org.example.Editor.desktop [현재] (off)"_qs}));
     ASSERT_NE(find(u"statusLabel"_qs), nullptr);
     EXPECT_EQ(find(u"statusLabel"_qs)->accessibleName(), title(Status::verified));
-}
-
-TEST_F(DetailPaneTest, RevealAndCopyActOnTheCurrentApplication)
-{
-    showWith({assoc(u"pdf"_qs, viewer)});
-    auto *reveal = find<QToolButton>(u"revealButton"_qs);
-    auto *copy = find<QToolButton>(u"copyButton"_qs);
-    ASSERT_TRUE(reveal && copy);
-    reveal->click();
-    copy->click();
-    EXPECT_EQ(revealer->revealed, QList<QUrl>{viewer.url()});
-    EXPECT_EQ(clipboard->texts, QList<QString>{viewer.bundleIdentifier()});
-    EXPECT_EQ(find<QLabel>(u"currentAppPath"_qs)->toolTip(), viewer.url().toLocalFile());
 }
 
 TEST_F(DetailPaneTest, AppIconFillsItsRoundedSquareAndFallsBackToTheGenericIcon)

@@ -60,13 +60,10 @@ TEST_F(SidebarTest, ModeSwitchKeepsSearchAndChangesPlaceholderWhileKeystrokesNar
     EXPECT_EQ(sidebar().searchField()->text(), u"Md"_qs);
     EXPECT_EQ(rows(), (QStringList{u"# Text Editor 1"_qs}));
 
-    // Text set by the state (for example after adding an extension) reaches the field.
-    state.setSearchText(QString());
-    EXPECT_TRUE(sidebar().searchField()->text().isEmpty());
-    EXPECT_EQ(rows(), (QStringList{u"# 문서 보기 2"_qs, u"# Text Editor 1"_qs, u"# 연결된 앱 없음 1"_qs}));
-
-    // A search matching nothing leaves the list empty, headers included.
-    QTest::keyClicks(sidebar().searchField(), u"zzzz"_qs);
+    // Text set by the state (for example after adding an extension) reaches the field; a
+    // search matching nothing leaves the list empty, headers included.
+    state.setSearchText(u"zzzz"_qs);
+    EXPECT_EQ(sidebar().searchField()->text(), u"zzzz"_qs);
     EXPECT_EQ(model().rowCount(), 0);
 
     sidebar().filterMenu()->setCurrentIndex(1);
