@@ -190,6 +190,10 @@ TEST(CliProcess, SetAppliesOnlyWithYesOnAPipeAndGioAgrees)
     EXPECT_EQ(undone.exitCode, 0) << undone;
     EXPECT_TRUE(undone.out.contains(QStringLiteral("되돌림 완료"))) << undone;
     EXPECT_EQ(desktop.gioDefault(pdf), standard::documentViewer);
+    // Nothing is left to undo.
+    const Outcome nothing = desktop.run({"undo"});
+    EXPECT_EQ(nothing.exitCode, 1) << nothing;
+    EXPECT_TRUE(nothing.err.contains(QStringLiteral("되돌릴 최근 변경 사항이 없습니다."))) << nothing;
 }
 
 TEST(CliProcess, BulkDryRunPlansWithoutChangingAnything)
@@ -263,6 +267,8 @@ TEST(CliProcess, BadInputAndBrokenStoresGiveTheirExitCodeAndAKoreanMessage)
     expectFailure({"import", desktop.path("missing.json"), "--yes"}, 2,
                   QStringLiteral("프로필 파일을 찾을 수 없습니다"));
     expectFailure({"list", "--filter", "broken"}, 2, QStringLiteral("알 수 없는 필터입니다"));
+    expectFailure({"undo", "no-such-record"}, 2,
+                  QStringLiteral("변경 기록을 찾을 수 없습니다: no-such-record"));
 
     // A profile that names an application this machine lacks: planned as unknown, not applied.
     const QString profile = desktop.path("foreign.json");
@@ -284,6 +290,8 @@ TEST(CliProcess, BadInputAndBrokenStoresGiveTheirExitCodeAndAKoreanMessage)
     }
     expectFailure({"history"}, 3, QStringLiteral("변경 이력을 읽을 수 없습니다"));
     expectFailure({"set", "pdf", standard::browser, "--yes"}, 3,
+                  QStringLiteral("변경 이력을 읽을 수 없습니다"));
+    expectFailure({"bulk", standard::browser, "pdf", "--yes"}, 3,
                   QStringLiteral("변경 이력을 읽을 수 없습니다"));
     EXPECT_EQ(desktop.gioDefault(QStringLiteral("application/pdf")), standard::documentViewer);
     EXPECT_EQ(SqliteKeyValueStore(desktop.historyFile()).read(QStringLiteral("associationChangeHistory")),
