@@ -1,10 +1,5 @@
-// Renders the main window at its minimum size over a realistic desktop of about forty
-// associations and a few history records, on the offscreen platform, and writes PNG files for
-// review by eye: the first screen after loading, the extension and application lists with
-// groups open, the detail pane with several candidates, without candidates or default, and
-// empty, the list in bulk mode; then, over a fresh window, the confirmation alert, the add
-// sheet, the history with mixed outcomes, a bulk preview with ready, skipped and blocked rows,
-// and the bulk result.
+// Writes PNG files of the window, its sheets and its alerts over a realistic sample desktop,
+// on the offscreen platform, for review by eye.
 //
 //     halvora-screenshots [OUTPUT_DIR]
 #include "app/AppIcon.h"
