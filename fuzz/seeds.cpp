@@ -30,14 +30,13 @@ QByteArray readFile(const QString &path)
 }
 
 // The user's and the system's mimeapps.list of the standard test tree, and variants of the
-// syntax GKeyFile accepts: comments, locale keys, escapes, repeated groups and keys.
+// syntax GKeyFile accepts: comments, locale keys, escapes, repeated groups and keys, and
+// the group of removed associations.
 void writeMimeAppsSeeds(const QString &dir)
 {
     QTemporaryDir root;
     halvora::test::XdgFixture fixture(root.path());
     fixture.addStandardContents();
-    fixture.removeAssociations(halvora::test::XdgFixture::Scope::user, QStringLiteral("text/plain"),
-                               {QStringLiteral("org.example.Hidden.desktop")});
     try {
         fixture.commit();
     } catch (const std::exception &error) {
@@ -49,7 +48,8 @@ void writeMimeAppsSeeds(const QString &dir)
     write(dir, QStringLiteral("syntax"),
           "# comment\r\n[Default Applications]\r\ntext/plain = a.desktop;b\\;c.desktop;\r\n"
           "text/plain[ko]=k.desktop\r\n\r\n[Added Associations]\nimage/png=;;x.desktop\n"
-          "[Default Applications]\ntext/plain=again.desktop\nimage/gif=\\s\\t\\x.desktop\n");
+          "[Default Applications]\ntext/plain=again.desktop\nimage/gif=\\s\\t\\x.desktop\n"
+          "[Removed Associations]\ntext/plain=org.example.Hidden.desktop;\n");
     write(dir, QStringLiteral("empty"), QByteArray());
 }
 
