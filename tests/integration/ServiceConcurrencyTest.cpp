@@ -54,34 +54,30 @@ TEST(ServiceConcurrency, SimultaneousAppliesAndUndosEachKeepTheirRecord)
     ASSERT_TRUE(test::processEventsUntil([&] { return client->heldRequestCount() == applyCount; }));
     client->releaseDefaultApplicationRequests();
 
-    QSet<QString> ids;
     QList<AssociationChangeRecord> applied;
+    QSet<QString> ids;
     for (auto &task : applies) {
         applied.append(waitForTask(std::move(task)));
         EXPECT_EQ(applied.last().verificationStatus(), AssociationVerificationStatus::verified);
         ids.insert(applied.last().id());
     }
     ASSERT_EQ(ids.size(), applyCount);
-
-    const QList<AssociationChangeRecord> stored = historyAt(path)->loadHistory();
-    QSet<QString> storedIds;
-    for (const AssociationChangeRecord &record : stored)
-        storedIds.insert(record.id());
-    EXPECT_EQ(storedIds, ids);
+    const auto storedIds = [&](AssociationVerificationStatus status) {
+        QSet<QString> stored;
+        for (const AssociationChangeRecord &record : historyAt(path)->loadHistory()) {
+            EXPECT_EQ(record.verificationStatus(), status) << record.fileExtension().toStdString();
+            stored.insert(record.id());
+        }
+        return stored;
+    };
+    EXPECT_EQ(storedIds(AssociationVerificationStatus::verified), ids);
 
     std::vector<QCoro::Task<AssociationChangeRecord>> undos;
     for (const AssociationChangeRecord &record : applied)
         undos.push_back(service.undoChange(record));
     for (auto &task : undos)
         waitForTask(std::move(task));
-
-    const QList<AssociationChangeRecord> undone = historyAt(path)->loadHistory();
-    ASSERT_EQ(undone.size(), applyCount);
-    for (const AssociationChangeRecord &record : undone) {
-        EXPECT_TRUE(ids.contains(record.id()));
-        EXPECT_EQ(record.verificationStatus(), AssociationVerificationStatus::undoVerified)
-            << record.fileExtension().toStdString();
-    }
+    EXPECT_EQ(storedIds(AssociationVerificationStatus::undoVerified), ids);
 }
 
 } // namespace
