@@ -7,7 +7,6 @@
 #include "app/MainWindow.h"
 #include "app/PresentationQueue.h"
 #include "app/commands/ChangeCommands.h"
-#include "app/sheets/AddExtensionSheet.h"
 #include "app/sheets/BulkPreviewSheet.h"
 #include "core/state/HalvoraState.h"
 #include "support/TestIsolation.h"
@@ -20,7 +19,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -87,14 +85,6 @@ bool hasLabel(QWidget *within, const QString &text)
     return false;
 }
 
-int labelCount(QWidget *within, const QString &text)
-{
-    int count = 0;
-    for (QLabel *label : within->findChildren<QLabel *>())
-        count += label->text() == text ? 1 : 0;
-    return count;
-}
-
 // The candidate row of the detail pane that names this application.
 QWidget *candidateRow(MainWindow &window, const QString &name)
 {
@@ -105,7 +95,9 @@ QWidget *candidateRow(MainWindow &window, const QString &name)
     return nullptr;
 }
 
-TEST(WindowJourney, ChangeUndoAddBulkApplyRestartAndRefresh)
+// Each step's rules and texts are the state and window tests' part; here the real stack
+// behind the window carries them to GIO and across a restart.
+TEST(WindowJourney, ChangeUndoBulkApplyAndRestart)
 {
     using namespace test::standard;
     QList<AssociationChangeRecord> historyBeforeQuit;
@@ -135,13 +127,6 @@ TEST(WindowJourney, ChangeUndoAddBulkApplyRestartAndRefresh)
         EXPECT_EQ(program.state().changeHistory().first().verificationStatus(),
                   AssociationVerificationStatus::verified);
 
-        program.window.historyAction()->trigger();
-        ASSERT_TRUE(processEventsUntil([&] { return program.currentKey() == MainWindow::historySheetKey; },
-                                       patience));
-        EXPECT_EQ(labelCount(program.current(), u"검증 완료"_qs), 1);
-        program.current()->reject();
-        ASSERT_TRUE(processEventsUntil([&] { return program.currentKey().isEmpty(); }, patience));
-
         program.commands->undoAction()->trigger();
         ASSERT_TRUE(processEventsUntil(
             [&] {
@@ -152,15 +137,6 @@ TEST(WindowJourney, ChangeUndoAddBulkApplyRestartAndRefresh)
             },
             patience));
         EXPECT_EQ(gioDefault(u"application/pdf"_qs), documentViewer);
-
-        program.window.addExtensionAction()->trigger();
-        AddExtensionSheet *sheet = nullptr;
-        ASSERT_TRUE(processEventsUntil(
-            [&] { return (sheet = qobject_cast<AddExtensionSheet *>(program.current())); }, patience));
-        sheet->textField()->setText(u"jpe"_qs);
-        sheet->addButton()->click();
-        ASSERT_TRUE(processEventsUntil([&] { return program.listed(u"jpe"_qs) != nullptr; }, patience));
-        EXPECT_EQ(program.listed(u"jpe"_qs)->currentApp()->bundleIdentifier(), imageViewer);
 
         // md already opens with the editor (skipped), pdf cannot (blocked), txt can.
         const AssociatedApp editor = *program.listed(u"md"_qs)->currentApp();
@@ -189,20 +165,6 @@ TEST(WindowJourney, ChangeUndoAddBulkApplyRestartAndRefresh)
     Program again;
     ASSERT_TRUE(again.start());
     EXPECT_EQ(again.state().changeHistory(), historyBeforeQuit);
-
-    // Another program changes the default while this one runs; "새로고침" shows it.
-    again.state().setSelectedExtension(u"pdf"_qs);
-    ASSERT_TRUE(processEventsUntil([&] { return candidateRow(again.window, u"Web Browser"_qs); }, patience));
-    ASSERT_EQ(again.listed(u"pdf"_qs)->currentApp()->bundleIdentifier(), documentViewer);
-    test::setDefaultWithGioMime(tree->environment(), u"application/pdf"_qs, browser);
-    again.window.refreshAction()->trigger();
-    ASSERT_TRUE(processEventsUntil(
-        [&] {
-            QWidget *row = candidateRow(again.window, u"Web Browser"_qs);
-            return !again.state().isLoading() && row && row->findChild<QLabel *>(u"currentMark"_qs);
-        },
-        patience));
-    EXPECT_EQ(again.listed(u"pdf"_qs)->currentApp()->bundleIdentifier(), browser);
 }
 
 } // namespace
