@@ -2,22 +2,14 @@
 // real window on the offscreen platform, in an isolated desktop tree that main() builds
 // before anything calls glib.
 
-#include "app/ApplicationGraph.h"
 #include "app/AssociationDetailView.h"
-#include "app/MainWindow.h"
-#include "app/PresentationQueue.h"
-#include "app/commands/ChangeCommands.h"
 #include "app/sheets/BulkPreviewSheet.h"
-#include "core/state/HalvoraState.h"
-#include "support/TestIsolation.h"
-#include "support/doubles/WaitForTask.h"
+#include "e2e/RunningProgram.h"
 #include "support/fixtures/GioMime.h"
 #include "support/fixtures/StandardFixture.h"
-#include "support/fixtures/XdgFixture.h"
 
 #include <QAbstractButton>
 #include <QAction>
-#include <QApplication>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
@@ -27,8 +19,9 @@
 namespace halvora {
 namespace {
 
+using test::patience;
 using test::processEventsUntil;
-constexpr auto patience = std::chrono::seconds(120);
+using Program = test::RunningProgram;
 
 test::XdgFixture *tree = nullptr;
 
@@ -36,34 +29,6 @@ std::optional<QString> gioDefault(const QString &contentType)
 {
     return test::queryGioMime(tree->environment(), contentType).defaultApplication;
 }
-
-// One run of the program: the graph, the window with its commands, shown and loaded.
-struct Program {
-    ApplicationGraph graph;
-    MainWindow window{graph.state(), makeDesktopServices(&ApplicationGraph::describeApplication)};
-    ChangeCommands *commands = installChangeCommands(window, ChangeCommandsOptions{std::nullopt});
-
-    HalvoraState &state() { return graph.state(); }
-    QString currentKey() const { return window.presentations().currentKey(); }
-    QDialog *current() const { return window.presentations().currentDialog(); }
-
-    bool start()
-    {
-        window.resize(MainWindow::minimumWidth, MainWindow::minimumHeight);
-        window.show();
-        return processEventsUntil([&] { return !state().isLoading() && !state().associations().isEmpty(); },
-                                  patience);
-    }
-
-    const FileAssociation *listed(const QString &extension)
-    {
-        for (const FileAssociation &a : state().associations()) {
-            if (a.fileExtension() == extension)
-                return &a;
-        }
-        return nullptr;
-    }
-};
 
 QAbstractButton *buttonWithText(QWidget *within, const QString &text)
 {
@@ -102,8 +67,7 @@ TEST(WindowJourney, ChangeUndoBulkApplyAndRestart)
     using namespace test::standard;
     QList<AssociationChangeRecord> historyBeforeQuit;
     {
-        Program program;
-        ASSERT_TRUE(program.start());
+        Program program(ChangeCommandsOptions{std::nullopt});
         ASSERT_TRUE(program.listed(u"pdf"_qs));
 
         program.state().setSelectedExtension(u"pdf"_qs);
@@ -162,8 +126,7 @@ TEST(WindowJourney, ChangeUndoBulkApplyAndRestart)
         program.window.close();
     }
 
-    Program again;
-    ASSERT_TRUE(again.start());
+    Program again(ChangeCommandsOptions{std::nullopt});
     EXPECT_EQ(again.state().changeHistory(), historyBeforeQuit);
 }
 
@@ -172,15 +135,5 @@ TEST(WindowJourney, ChangeUndoBulkApplyAndRestart)
 
 int main(int argc, char **argv)
 {
-    const QString root = halvora::test::isolateUserEnvironment();
-    halvora::test::XdgFixture fixture(root);
-    fixture.addStandardContents();
-    fixture.commit();
-    halvora::tree = &fixture;
-
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    halvora::prepareApplication();
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    return halvora::test::runOnStandardDesktop(argc, argv, halvora::tree);
 }
