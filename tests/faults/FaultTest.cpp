@@ -134,6 +134,7 @@ TEST(HistoryFaults, UnusableOrDamagedDatabasesAreReportedAndLeftAsTheyWere)
         fault.undo();
         EXPECT_EQ(readFile(databasePath()), before);
     }
+    QDir(stateDir).removeRecursively();
 }
 
 // Every connection opened after this gets no more pages than its database has now.
