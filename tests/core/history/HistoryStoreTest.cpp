@@ -5,8 +5,6 @@
 #include "core/model/ModelJson.h"
 
 #include <memory>
-#include <thread>
-#include <vector>
 
 namespace halvora::test {
 namespace {
@@ -126,43 +124,6 @@ TEST(HistoryStoreTest, CorruptDataFailsAndStaysByteForByte)
     EXPECT_THROW(f.store.loadHistory(), JsonDecodingError);
     EXPECT_THROW(f.store.save(historyRecord(u"B"_qs, 2)), JsonDecodingError);
     EXPECT_EQ(f.defaults->contents(), (QHash<QString, QByteArray>{{legacyKey, "{\"fileExtension\": 3}"}}));
-}
-
-// Each save is one read-modify-write; overlapping saves must not lose each other's record.
-TEST(HistoryStoreConcurrencyTest, ConcurrentSavesFromEightThreadsLoseNone)
-{
-    Fixture f(1000);
-    std::vector<std::thread> threads;
-    for (int t = 0; t < 8; ++t) {
-        threads.emplace_back([&f, t] {
-            for (int i = 0; i < 100; ++i)
-                f.store.save(historyRecord(u"T%1-%2"_qs.arg(t).arg(i), t * 1000 + i));
-        });
-    }
-    for (std::thread &thread : threads)
-        thread.join();
-    EXPECT_EQ(f.store.loadHistory().size(), 800);
-}
-
-TEST(InMemoryKeyValueStoreTest, TransactionAppliesAllOrNothing)
-{
-    InMemoryKeyValueStore store;
-    store.write(u"kept"_qs, "1");
-    EXPECT_THROW(store.transact([](KeyValueAccess &access) {
-        access.write(u"kept"_qs, "2");
-        access.write(u"new"_qs, "3");
-        EXPECT_EQ(access.read(u"kept"_qs), QByteArray("2"));
-        throw std::runtime_error("stop");
-    }),
-                 std::runtime_error);
-    EXPECT_EQ(store.contents(), (QHash<QString, QByteArray>{{u"kept"_qs, "1"}}));
-
-    store.transact([](KeyValueAccess &access) {
-        access.remove(u"kept"_qs);
-        access.write(u"new"_qs, "");
-        EXPECT_FALSE(access.read(u"kept"_qs));
-    });
-    EXPECT_EQ(store.contents(), (QHash<QString, QByteArray>{{u"new"_qs, ""}}));
 }
 
 } // namespace
