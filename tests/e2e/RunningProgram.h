@@ -47,12 +47,14 @@ struct RunningProgram {
     }
 
     // The error alert's text as the window shows it; dismissing it must clear the state's
-    // message. Empty when no alert came up.
+    // message. Empty when the operation that just ended left no message: the state sets it
+    // before its task ends, so no waiting decides that.
     std::optional<QString> dismissAlert()
     {
-        if (!processEventsUntil([this] { return currentKey() == MainWindow::errorAlertKey; },
-                                std::chrono::seconds(5)))
+        if (!state().alertMessage())
             return std::nullopt;
+        EXPECT_TRUE(
+            processEventsUntil([this] { return currentKey() == MainWindow::errorAlertKey; }, patience));
         auto *alert = qobject_cast<QMessageBox *>(current());
         EXPECT_NE(alert, nullptr);
         const QString shown = alert ? alert->text() : QString();
