@@ -17,6 +17,9 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 
 namespace halvora {
 
@@ -49,8 +52,15 @@ void prepareApplication()
     QApplication::setApplicationDisplayName(QStringLiteral("Halvora"));
     QApplication::setDesktopFileName(QStringLiteral("org.halvora.Halvora"));
     ensureIconTheme();
-    QApplication::setWindowIcon(
-        QIcon::fromTheme(QStringLiteral("org.halvora.Halvora"), symbolIcon(QStringLiteral("app"))));
+    // The program's own icon, also when it runs from the build tree without an installed theme.
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/org.halvora.Halvora.svg")));
+    // Qt's own texts (file dialog, context menus) in the user's language.
+    auto *qtTexts = new QTranslator(qApp);
+    if (qtTexts->load(QLocale::system(), QStringLiteral("qtbase"), QStringLiteral("_"),
+                      QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(qtTexts);
+    else
+        delete qtTexts;
     setDesktopEntryIconLookup(
         [](const QUrl &entry) { return desktopEntryIconName(entry).value_or(QString()); });
 }
