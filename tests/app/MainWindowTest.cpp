@@ -108,6 +108,7 @@ TEST(SymbolIconsTest, EverySymbolTheInterfaceNamesHasAMappingThatDraws)
     ensureIconTheme();
     QStringList symbols{u"arrow.clockwise"_qs,
                         u"plus"_qs,
+                        u"clock"_qs,
                         u"clock.arrow.circlepath"_qs,
                         u"arrow.uturn.backward"_qs,
                         u"checkmark.square"_qs,
