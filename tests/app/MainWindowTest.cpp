@@ -1,9 +1,13 @@
 #include "WindowTestSupport.h"
 
 #include "app/ExtensionSidebarView.h"
+#include "app/commands/ChangeCommands.h"
 
+#include <QApplication>
 #include <QSplitter>
 #include <QToolBar>
+
+#include <functional>
 
 namespace halvora::test {
 namespace {
@@ -101,6 +105,79 @@ TEST_F(WindowTest, ErrorAlertShowsTheMessageVerbatimAndEveryDismissalClearsIt)
     state.setAlertMessage(u"네 번째"_qs);
     state.setAlertMessage(std::nullopt);
     EXPECT_EQ(queue.currentDialog(), nullptr);
+}
+
+// Tab from where the focus is (the window itself when nothing has it) until the focus is on
+// `target`; false when a whole round of the focus chain never gets there.
+bool tabTo(QWidget *target)
+{
+    for (int i = 0; i < 200 && QApplication::focusWidget() != target; ++i)
+        QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : target->window(),
+                        Qt::Key_Tab);
+    return QApplication::focusWidget() == target;
+}
+
+TEST_F(ChangeCommandTest, KeyboardAloneReachesAndPressesEveryToolbarCommandInOrder)
+{
+    manager->setHistory({record(u"C"_qs, u"txt"_qs, viewer, AssociationVerificationStatus::verified)});
+    waitForTask(state.load());
+    window().activateWindow();
+    ASSERT_TRUE(processEventsUntil([&] { return QApplication::activeWindow() == &window(); }));
+    QMenu *bulkMenu = commands->bulkMenuAction()->menu();
+    bool menuShown = false;
+    QObject::connect(bulkMenu, &QMenu::aboutToShow, bulkMenu, [&] {
+        menuShown = true;
+        QMetaObject::invokeMethod(bulkMenu, &QMenu::close, Qt::QueuedConnection);
+    });
+    checkForBulk({u"pdf"_qs, u"txt"_qs});
+
+    // Reached in toolbar order before the sidebar, each with no shortcut of its own.
+    QList<QWidget *> buttons;
+    for (QAction *action : window().toolbar()->actions()) {
+        EXPECT_TRUE(action->shortcut().isEmpty()) << action->text().toStdString();
+        buttons.append(window().toolbar()->widgetForAction(action));
+    }
+    ASSERT_EQ(buttons.size(), 6);
+    window().sidebar()->searchField()->setFocus();
+    ASSERT_TRUE(tabTo(buttons.first()));
+    const QList<QWidget *> following = buttons.mid(1) << window().sidebar()->modeButton(0);
+    for (QWidget *next : following) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        EXPECT_EQ(QApplication::focusWidget(), next);
+    }
+
+    // Pressed with Space or Return (the menu before bulk mode is switched off again).
+    struct Item {
+        QAction *action;
+        Qt::Key key;
+        std::function<bool()> done;
+    };
+    const QList<Item> items{
+        {window().refreshAction(), Qt::Key_Space,
+         [&] {
+             return manager->calls().contains({Op::loadAssociation, u"pdf"_qs});
+         }},
+        {window().addExtensionAction(), Qt::Key_Return, [&] { return window().isAddingExtension(); }},
+        {window().historyAction(), Qt::Key_Space, [&] { return window().isShowingHistory(); }},
+        {commands->undoAction(), Qt::Key_Return,
+         [&] {
+             return manager->calls().contains({Op::undoChange, u"C"_qs});
+         }},
+        {commands->bulkMenuAction(), Qt::Key_Return, [&] { return menuShown; }},
+        {commands->bulkModeAction(), Qt::Key_Space, [&] { return !state.isBulkSelectionEnabled(); }},
+    };
+    for (const Item &item : items) {
+        SCOPED_TRACE(item.action->text().toStdString());
+        QWidget *button = window().toolbar()->widgetForAction(item.action);
+        // The offscreen platform leaves a closed menu as the active window.
+        window().activateWindow();
+        ASSERT_TRUE(processEventsUntil([&] { return QApplication::activeWindow() == &window(); }));
+        ASSERT_TRUE(tabTo(button));
+        QTest::keyClick(button, item.key);
+        EXPECT_TRUE(processEventsUntil(item.done));
+        if (QDialog *sheet = current())
+            sheet->reject();
+    }
 }
 
 TEST(SymbolIconsTest, EverySymbolTheInterfaceNamesHasAMappingThatDraws)
