@@ -25,7 +25,8 @@ std::optional<QUrl> FileDialogApplicationPicker::pickApplication(QWidget *parent
     dialog.setNameFilter(QStringLiteral("*.desktop"));
     dialog.setDirectory(startDirectory);
     dialog.setLabelText(QFileDialog::Accept, QStringLiteral("선택"));
-    // Room for the name, size, type and date columns without cutting any.
+    // The detail view, with room for its name, size, type and date columns without cutting any.
+    dialog.setViewMode(QFileDialog::Detail);
     dialog.resize(dialog.sizeHint().expandedTo(QSize(880, 520)));
     if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;

@@ -261,24 +261,9 @@ void focusShots(const QString &output)
 void themeShots(const QString &output)
 {
     const QPalette light = QApplication::palette();
-    QPalette dark;
-    for (auto [role, colour] : std::initializer_list<std::pair<QPalette::ColorRole, QColor>>{
-             {QPalette::Window, QColor(0x2b, 0x2b, 0x2e)},
-             {QPalette::WindowText, QColor(0xee, 0xee, 0xee)},
-             {QPalette::Base, QColor(0x1f, 0x1f, 0x22)},
-             {QPalette::AlternateBase, QColor(0x33, 0x33, 0x36)},
-             {QPalette::Text, QColor(0xee, 0xee, 0xee)},
-             {QPalette::Button, QColor(0x3a, 0x3a, 0x3e)},
-             {QPalette::ButtonText, QColor(0xee, 0xee, 0xee)},
-             {QPalette::Highlight, QColor(0x35, 0x84, 0xe4)},
-             {QPalette::HighlightedText, Qt::white},
-             {QPalette::ToolTipBase, QColor(0x3a, 0x3a, 0x3e)},
-             {QPalette::ToolTipText, QColor(0xee, 0xee, 0xee)},
-             {QPalette::PlaceholderText, QColor(0x99, 0x99, 0x99)},
-             {QPalette::Light, QColor(0x55, 0x55, 0x58)},
-             {QPalette::Mid, QColor(0x44, 0x44, 0x47)},
-             {QPalette::Dark, QColor(0x18, 0x18, 0x1a)}})
-        dark.setColor(role, colour);
+    // Qt derives the other roles (light text, darker bases) from these two.
+    QPalette dark(QColor(0x3a, 0x3a, 0x3e), QColor(0x2b, 0x2b, 0x2e));
+    dark.setColor(QPalette::Highlight, QColor(0x35, 0x84, 0xe4));
     QApplication::setPalette(dark);
     {
         Desktop desktop(output);
