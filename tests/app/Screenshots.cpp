@@ -3,6 +3,7 @@
 //
 //     halvora-screenshots [OUTPUT_DIR]
 #include "app/AppIcon.h"
+#include "app/ApplicationGraph.h"
 #include "app/DesktopServices.h"
 #include "app/ExtensionSidebarView.h"
 #include "app/MainWindow.h"
@@ -21,7 +22,9 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QFileInfo>
+#include <QFileSystemModel>
 #include <QLineEdit>
 #include <QLocale>
 #include <QPainter>
@@ -161,7 +164,8 @@ struct Desktop {
         shot.setDevicePixelRatio(scale);
         window.render(&shot);
         if (dialog) {
-            dialog->adjustSize();
+            if (!qobject_cast<QFileDialog *>(dialog)) // shown at the size it opens with
+                dialog->adjustSize();
             const QPixmap overlay = dialog->grab();
             QPainter painter(&shot);
             painter.fillRect(shot.rect(), QColor(0, 0, 0, 60));
@@ -298,6 +302,16 @@ void longTextShots(const QString &output)
         "디스크의 남은 공간을 확인한 뒤 다시 시도하세요. 같은 문제가 계속되면 파일을 다른 곳으로 옮겨 "
         "보세요."));
     desktop.save("alert-long-message.png", desktop.window.presentations().currentDialog());
+    QTest::keyClick(desktop.window.presentations().currentDialog(), Qt::Key_Escape);
+
+    // Qt's own texts in Korean, and every column of the panel in full.
+    const std::unique_ptr<QFileDialog> panel = FileDialogApplicationPicker::makePanel(&desktop.window);
+    panel->show();
+    // The panel lists the folder from a thread of its own.
+    if (auto *files = panel->findChild<QFileSystemModel *>())
+        test::processEventsUntil(
+            [&] { return files->rowCount(files->index(panel->directory().path())) > 0; });
+    desktop.save("open-panel.png", panel.get());
 }
 
 void sheetShots(const QString &output)
@@ -352,6 +366,7 @@ int main(int argc, char **argv)
     QApplication application(argc, argv);
     // Dates and times as a Korean user sees them, whatever the machine's locale.
     QLocale::setDefault(QLocale(QLocale::Korean, QLocale::SouthKorea));
+    installQtTranslations(QLocale());
     ensureIconTheme();
     // Application icons come from the installed theme, as the desktop entries would name them.
     setDesktopEntryIconLookup([](const QUrl &entry) {
