@@ -2,9 +2,13 @@
 
 #include <QApplication>
 #include <QFileInfo>
+#include <QImageReader>
 #include <QPainter>
 #include <QPainterPath>
 #include <QStyle>
+#include <QtConcurrent>
+
+#include <sys/stat.h>
 
 namespace halvora {
 
@@ -18,21 +22,56 @@ DesktopEntryIconLookup &iconLookup()
 
 QIcon genericApplicationIcon()
 {
-    QIcon icon = QIcon::fromTheme(QStringLiteral("application-x-executable"));
-    if (icon.isNull())
-        icon = QApplication::style()->standardIcon(QStyle::SP_DesktopIcon);
+    static const QIcon icon = [] {
+        QIcon generic = QIcon::fromTheme(QStringLiteral("application-x-executable"));
+        return generic.isNull() ? QApplication::style()->standardIcon(QStyle::SP_DesktopIcon) : generic;
+    }();
     return icon;
 }
 
-QIcon iconFromValue(const QString &value)
+// The change time of a regular file (following links) in nanoseconds, or empty for anything
+// else: a FIFO, socket or device would block whoever opened it.
+std::optional<qint64> regularFileChangeTime(const QString &path)
 {
-    if (value.isEmpty())
-        return {};
-    if (QFileInfo(value).isAbsolute()) {
-        QIcon icon(value);
-        return QFileInfo::exists(value) ? icon : QIcon();
+    struct stat info {};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0 || !S_ISREG(info.st_mode))
+        return std::nullopt;
+    return qint64(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec;
+}
+
+// What a pool thread found for one desktop entry: an image read from a file, or a theme
+// icon name for the main thread to hand to Qt's theme loader.
+struct FoundIcon {
+    qint64 changeTime = -1;
+    QImage image;
+    QString themeName;
+};
+
+FoundIcon findIcon(const QString &path, const DesktopEntryIconLookup &lookup)
+{
+    FoundIcon found;
+    const std::optional<qint64> changeTime = regularFileChangeTime(path);
+    if (!changeTime || !lookup)
+        return found;
+    found.changeTime = *changeTime;
+    QString value;
+    try {
+        value = lookup(QUrl::fromLocalFile(path));
+    } catch (...) {
+        // An entry that cannot be read shows the generic icon, like one without Icon.
+        return found;
     }
-    return QIcon::fromTheme(value);
+    if (value.isEmpty())
+        return found;
+    if (!QFileInfo(value).isAbsolute()) {
+        found.themeName = value;
+        return found;
+    }
+    if (regularFileChangeTime(value)) {
+        QImageReader reader(value);
+        found.image = reader.read();
+    }
+    return found;
 }
 
 } // namespace
@@ -40,16 +79,78 @@ QIcon iconFromValue(const QString &value)
 void setDesktopEntryIconLookup(DesktopEntryIconLookup lookup)
 {
     iconLookup() = std::move(lookup);
+    AppIconCache::instance().forget();
+}
+
+AppIconCache &AppIconCache::instance()
+{
+    static AppIconCache *cache = new AppIconCache;
+    return *cache;
+}
+
+QIcon AppIconCache::icon(const std::optional<QUrl> &url)
+{
+    if (!url || !url->isLocalFile())
+        return genericApplicationIcon();
+    const QString path = url->toLocalFile();
+    const auto it = entries_.constFind(path);
+    if (it == entries_.constEnd()) {
+        lookUp(path);
+        return genericApplicationIcon();
+    }
+    return it->icon.isNull() ? genericApplicationIcon() : it->icon;
+}
+
+void AppIconCache::refresh(const QList<QUrl> &urls)
+{
+    for (const QUrl &url : urls) {
+        if (url.isLocalFile())
+            lookUp(url.toLocalFile());
+    }
+}
+
+void AppIconCache::lookUp(const QString &path)
+{
+    if (pending_.contains(path) || !iconLookup())
+        return;
+    pending_.insert(path);
+    const quint64 generation = generation_;
+    const qint64 knownChangeTime = entries_.value(path).changeTime;
+    const bool known = entries_.contains(path);
+    QtConcurrent::run(QThreadPool::globalInstance(),
+                      [path, lookup = iconLookup(), known, knownChangeTime]() -> std::optional<FoundIcon> {
+                          // A known entry that has not changed keeps its icon without a new lookup.
+                          if (known && regularFileChangeTime(path).value_or(-1) == knownChangeTime)
+                              return std::nullopt;
+                          return findIcon(path, lookup);
+                      })
+        .then(this, [this, path, generation](std::optional<FoundIcon> found) {
+            if (generation != generation_)
+                return;
+            pending_.remove(path);
+            if (!found)
+                return;
+            QIcon icon;
+            if (!found->image.isNull())
+                icon = QIcon(QPixmap::fromImage(found->image));
+            else if (!found->themeName.isEmpty())
+                icon = QIcon::fromTheme(found->themeName);
+            entries_.insert(path, Entry{found->changeTime, icon});
+            Q_EMIT iconsChanged();
+        });
+}
+
+void AppIconCache::forget()
+{
+    ++generation_;
+    entries_.clear();
+    pending_.clear();
+    Q_EMIT iconsChanged();
 }
 
 QIcon appIcon(const std::optional<QUrl> &url)
 {
-    if (url && url->isLocalFile() && iconLookup()) {
-        QIcon icon = iconFromValue(iconLookup()(*url));
-        if (!icon.isNull())
-            return icon;
-    }
-    return genericApplicationIcon();
+    return AppIconCache::instance().icon(url);
 }
 
 void paintAppIcon(QPainter *painter, const QRectF &square, const std::optional<QUrl> &url, qreal cornerRadius)
@@ -84,6 +185,7 @@ AppIcon::AppIcon(std::optional<QUrl> url, qreal size, qreal cornerRadius, QWidge
     : QWidget(parent), url_(std::move(url)), size_(size), cornerRadius_(cornerRadius)
 {
     setFixedSize(sizeHint());
+    connect(&AppIconCache::instance(), &AppIconCache::iconsChanged, this, qOverload<>(&QWidget::update));
 }
 
 void AppIcon::setUrl(std::optional<QUrl> url)

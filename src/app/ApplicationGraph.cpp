@@ -17,6 +17,9 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 
 namespace halvora {
 
@@ -43,14 +46,25 @@ AssociatedApp ApplicationGraph::describeApplication(const QUrl &url)
     return makeLinuxFileAssociationClient()->app(url);
 }
 
+void installQtTranslations(const QLocale &locale)
+{
+    auto *qtTexts = new QTranslator(qApp);
+    if (qtTexts->load(locale, QStringLiteral("qtbase"), QStringLiteral("_"),
+                      QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(qtTexts);
+    else
+        delete qtTexts;
+}
+
 void prepareApplication()
 {
     QApplication::setApplicationName(QStringLiteral("halvora"));
     QApplication::setApplicationDisplayName(QStringLiteral("Halvora"));
     QApplication::setDesktopFileName(QStringLiteral("org.halvora.Halvora"));
     ensureIconTheme();
-    QApplication::setWindowIcon(
-        QIcon::fromTheme(QStringLiteral("org.halvora.Halvora"), symbolIcon(QStringLiteral("app"))));
+    // The program's own icon, also when it runs from the build tree without an installed theme.
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/org.halvora.Halvora.svg")));
+    installQtTranslations(QLocale::system());
     setDesktopEntryIconLookup(
         [](const QUrl &entry) { return desktopEntryIconName(entry).value_or(QString()); });
 }

@@ -6,6 +6,7 @@
 #include "app/SymbolIcons.h"
 #include "core/state/HalvoraState.h"
 
+#include <QApplication>
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QHBoxLayout>
@@ -18,6 +19,8 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QStyleOptionFocusRect>
 #include <QStyledItemDelegate>
 #include <QToolTip>
 #include <QVBoxLayout>
@@ -105,6 +108,16 @@ public:
         else
             paintHeader(painter, option, row);
         painter->restore();
+        if (option.state & QStyle::State_HasFocus) {
+            // The keyboard's place, drawn the way the widget style draws focus.
+            QStyleOptionFocusRect focus;
+            focus.QStyleOption::operator=(option);
+            focus.rect = option.rect.adjusted(4, 0, -2, 0);
+            focus.backgroundColor = option.palette.color(QPalette::Base);
+            const QWidget *widget = option.widget;
+            QStyle *style = widget ? widget->style() : QApplication::style();
+            style->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, painter, widget);
+        }
     }
 
     bool helpEvent(QHelpEvent *event, QAbstractItemView *view, const QStyleOptionViewItem &option,
@@ -114,13 +127,34 @@ public:
         const QString tip = index.data(Qt::ToolTipRole).toString();
         const bool bulk = index.data(SidebarListModel::BulkSelectionEnabledRole).toBool();
         const bool showsIcon = index.data(SidebarListModel::ShowsCurrentAppIconRole).toBool();
-        if (!tip.isEmpty() &&
-            associationRowLayout(option.rect, bulk, showsIcon).checkBox.contains(event->pos())) {
+        const AssociationRowLayout layout = associationRowLayout(option.rect, bulk, showsIcon);
+        if (!tip.isEmpty() && layout.checkBox.contains(event->pos())) {
             QToolTip::showText(event->globalPos(), tip, view);
+            return true;
+        }
+        // A text cut short with "…" shows whole in the tool tip.
+        const QString full = elidedRowText(index, layout.texts.width());
+        if (!full.isEmpty()) {
+            QToolTip::showText(event->globalPos(), full, view);
             return true;
         }
         QToolTip::hideText();
         return true;
+    }
+
+    // The row's texts when painting cuts one of them, one per line; empty otherwise.
+    QString elidedRowText(const QModelIndex &index, int width) const
+    {
+        const auto *model = static_cast<const SidebarListModel *>(index.model());
+        const SidebarListModel::Row &row = model->row(index.row());
+        if (row.kind != RowKind::association)
+            return {};
+        const QString extension = QStringLiteral(".") + row.association->fileExtension();
+        const QString type = row.association->contentTypeIdentifier();
+        if (QFontMetrics(extensionFont_).horizontalAdvance(extension) <= width &&
+            QFontMetrics(captionFont_).horizontalAdvance(type) <= width)
+            return {};
+        return extension + QLatin1Char('\n') + type;
     }
 
 private:
@@ -262,6 +296,50 @@ private:
     mutable QHash<QString, QIcon> icons_;
 };
 
+// One segment of the mode control. The chosen segment is filled with the palette's highlight,
+// so it reads the same in light and dark themes and under any widget style.
+class SegmentButton final : public QPushButton {
+public:
+    SegmentButton(const QString &text, bool first, bool last, QWidget *parent)
+        : QPushButton(text, parent), first_(first), last_(last)
+    {
+        setCheckable(true);
+        setFocusPolicy(Qt::TabFocus);
+        setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing, true);
+        const QPalette &pal = palette();
+        const QRectF frame = QRectF(rect()).adjusted(first_ ? 0.5 : 0, 0.5, last_ ? -0.5 : 0, -0.5);
+        QPainterPath path;
+        constexpr qreal radius = 5;
+        // Rounded on the outer ends of the control only.
+        path.addRoundedRect(frame.adjusted(first_ ? 0 : -radius, 0, last_ ? 0 : radius, 0), radius, radius);
+        painter.setClipRect(rect());
+        const bool checked = isChecked();
+        painter.fillPath(path, pal.color(checked ? QPalette::Highlight : QPalette::Button));
+        painter.setPen(QPen(roleColor(ColorRole::separator, pal), 1));
+        painter.drawPath(path);
+        painter.setPen(pal.color(checked ? QPalette::HighlightedText : QPalette::ButtonText));
+        painter.drawText(rect(), Qt::AlignCenter,
+                         fontMetrics().elidedText(text(), Qt::ElideRight, width() - 8));
+        if (hasFocus()) {
+            QStyleOptionFocusRect focus;
+            focus.initFrom(this);
+            focus.rect = rect().adjusted(3, 3, -3, -3);
+            style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, &painter, this);
+        }
+    }
+
+private:
+    bool first_;
+    bool last_;
+};
+
 } // namespace
 
 // --- SidebarListView ----------------------------------------------------------------------
@@ -279,12 +357,18 @@ SidebarListView::SidebarListView(HalvoraState &state, SidebarListModel &model, Q
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setFrameShape(QFrame::NoFrame);
     setMouseTracking(true);
-    setLayoutMode(QListView::Batched);
-    setBatchSize(200);
+    // Laid out in one pass, so that scroll positions hold right after a group opens.
+    setLayoutMode(QListView::SinglePass);
     viewport()->setAutoFillBackground(false);
     setAccessibleName(QStringLiteral("확장자 목록"));
 
     connect(&model_, &QAbstractItemModel::modelReset, this, &SidebarListView::followSelectedExtension);
+    connect(&AppIconCache::instance(), &AppIconCache::iconsChanged, viewport(),
+            qOverload<>(&QWidget::update));
+    // A new search or filter starts at the top, or at the selected row when it is listed. The
+    // model was connected first, so it is rebuilt by now.
+    for (auto signal : {&HalvoraState::searchTextChanged, &HalvoraState::associationFilterChanged})
+        connect(&state_, signal, this, &SidebarListView::showTopOrSelection);
     connect(&state_, &HalvoraState::selectedExtensionChanged, this, [this] {
         followSelectedExtension();
         if (currentIndex().isValid())
@@ -306,7 +390,8 @@ void SidebarListView::mousePressEvent(QMouseEvent *event)
     if (event->button() == Qt::LeftButton && index.isValid()) {
         const SidebarListModel::Row &row = model_.row(index.row());
         if (row.kind != RowKind::association) {
-            model_.toggleGroup(index.row());
+            setFocus(Qt::MouseFocusReason);
+            toggleGroupInPlace(index.row());
             event->accept();
             return;
         }
@@ -341,7 +426,7 @@ void SidebarListView::keyPressEvent(QKeyEvent *event)
         event->key() == Qt::Key_Space || event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
     if (index.isValid() && toggleKey) {
         if (model_.row(index.row()).kind != RowKind::association) {
-            model_.toggleGroup(index.row());
+            toggleGroupInPlace(index.row());
             return;
         }
         if (event->key() == Qt::Key_Space && state_.isBulkSelectionEnabled()) {
@@ -349,13 +434,40 @@ void SidebarListView::keyPressEvent(QKeyEvent *event)
             return;
         }
     }
+    // Only a move by the user's keys selects; the view also moves its cursor by itself (on
+    // focus, after a reset), and that must not change the selection.
+    movingByKey_ = true;
     QListView::keyPressEvent(event);
+    movingByKey_ = false;
+}
+
+void SidebarListView::toggleGroupInPlace(int headerRow)
+{
+    const int before = visualRect(model_.index(headerRow)).top();
+    model_.toggleGroup(headerRow);
+    // Rows above a header never change when its group opens or closes.
+    executeDelayedItemsLayout();
+    const int after = visualRect(model_.index(headerRow)).top();
+    verticalScrollBar()->setValue(verticalScrollBar()->value() + after - before);
+    if (currentIndex().row() != headerRow || !currentIndex().isValid())
+        selectionModel()->setCurrentIndex(model_.index(headerRow), QItemSelectionModel::NoUpdate);
+}
+
+void SidebarListView::showTopOrSelection()
+{
+    executeDelayedItemsLayout();
+    const std::optional<QString> &selected = state_.selectedExtension();
+    const int row = selected ? model_.firstRowOf(*selected) : -1;
+    if (row >= 0 && row < model_.rowCount())
+        scrollTo(model_.index(row), QAbstractItemView::EnsureVisible);
+    else
+        scrollToTop();
 }
 
 void SidebarListView::currentChanged(const QModelIndex &current, const QModelIndex &previous)
 {
     QListView::currentChanged(current, previous);
-    if (current.isValid() && model_.row(current.row()).kind == RowKind::association) {
+    if (movingByKey_ && current.isValid() && model_.row(current.row()).kind == RowKind::association) {
         const QString extension = model_.row(current.row()).association->fileExtension();
         state_.setSelectedExtension(extension);
     }
@@ -369,10 +481,12 @@ QModelIndex SidebarListView::moveCursor(CursorAction action, Qt::KeyboardModifie
     // The arrow keys move the selection, and headers cannot hold it: go on to the nearest
     // extension row in the same direction. With none there, the header itself is the stop,
     // so that the first and last groups can still be reached and toggled from the keyboard.
-    const bool upwards = action == MoveUp || action == MovePageUp || action == MoveHome ||
+    // Home and End look for the first and last extension row from their end of the list.
+    const bool upwards = action == MoveUp || action == MovePageUp || action == MoveEnd ||
                          action == MovePrevious || action == MoveLeft;
     const int step = upwards ? -1 : 1;
-    for (int row = moved.row() + step; row >= 0 && row < model_.rowCount(); row += step) {
+    const int start = action == MoveHome ? 0 : action == MoveEnd ? model_.rowCount() - 1 : moved.row() + step;
+    for (int row = start; row >= 0 && row < model_.rowCount(); row += step) {
         if (model_.row(row).kind == RowKind::association)
             return model_.index(row);
     }
@@ -412,11 +526,11 @@ ExtensionSidebarView::ExtensionSidebarView(HalvoraState &state, QWidget *parent)
     modeGroup_ = new QButtonGroup(this);
     modeGroup_->setExclusive(true);
     int id = 0;
-    for (AssociationSidebarMode mode : EnumTraits<AssociationSidebarMode>::allCases) {
-        auto *segment = new QPushButton(title(mode), this);
-        segment->setCheckable(true);
-        segment->setFocusPolicy(Qt::TabFocus);
-        segment->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    const auto &modes = EnumTraits<AssociationSidebarMode>::allCases;
+    for (AssociationSidebarMode mode : modes) {
+        auto *segment = new SegmentButton(title(mode), id == 0, id + 1 == int(modes.size()), this);
+        segment->setAccessibleDescription(QStringLiteral("목록 보기"));
+        segment->setMinimumHeight(segment->sizeHint().height());
         modeGroup_->addButton(segment, id++);
         segments->addWidget(segment);
     }
@@ -490,6 +604,7 @@ void ExtensionSidebarView::syncFromState()
             modeGroup_->button(int(i))->setChecked(true);
     }
     searchField_->setPlaceholderText(searchPrompt(mode));
+    searchField_->setAccessibleDescription(searchPrompt(mode));
     if (searchField_->text() != state_.searchText())
         searchField_->setText(state_.searchText());
 

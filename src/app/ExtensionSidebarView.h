@@ -35,9 +35,13 @@ protected:
 
 private:
     void followSelectedExtension();
+    // Opens or closes the header's group, keeping the header where it is on screen.
+    void toggleGroupInPlace(int headerRow);
+    void showTopOrSelection();
 
     HalvoraState &state_;
     SidebarListModel &model_;
+    bool movingByKey_ = false;
 };
 
 // The left column: mode control, search field, filter menu, busy indicator and the list.

@@ -86,11 +86,16 @@ public:
     // A message box for the window's alerts: the title, the message as plain text (never
     // interpreted as markup), no buttons yet.
     static QMessageBox *makeAlert(QWidget *parent, const QString &title, const QString &message);
+    // Replaces an alert's message, wrapped to the alert's width.
+    static void setAlertText(QMessageBox *alert, const QString &message);
 
 protected:
     void showEvent(QShowEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    void makeKeyboardOperable(QWidget *button);
+    void refreshAppIcons();
     void buildToolbar();
     void updateToolbar();
     void updateErrorAlert();

@@ -4,8 +4,16 @@
 #include "app/AssociationDetailView.h"
 #include "app/PlaceholderPanel.h"
 
+#include <QDateTime>
+#include <QFileInfo>
+#include <QMutex>
 #include <QPainter>
+#include <QTemporaryDir>
 #include <QToolButton>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace halvora::test {
 namespace {
@@ -128,29 +136,89 @@ TEST_F(DetailPaneTest, RevealAndCopyActOnTheCurrentAppApplyOnlyStagesAndTheMarkF
     EXPECT_EQ(find(u"statusLabel"_qs)->accessibleName(), title(Status::verified));
 }
 
-TEST_F(DetailPaneTest, AppIconFillsItsRoundedSquareAndFallsBackToTheGenericIcon)
+// Icons are found on the pool and kept by entry and change time; painting never opens a
+// file, and a FIFO named as entry or icon blocks nothing (a hang ends at the test's timeout).
+TEST(AppIconTest, IconsAreFoundOffTheMainThreadKeptByChangeTimeAndNeverReadFromAFifo)
 {
-    const auto cornerAndCentre = [](const QPixmap &pixmap) {
-        const QImage image = pixmap.toImage();
-        return std::pair{qAlpha(image.pixel(0, 0)),
-                         qAlpha(image.pixel(image.width() / 2, image.height() / 2))};
+    QTemporaryDir dir;
+    const auto path = [&](const char *name) { return dir.filePath(QString::fromUtf8(name)); };
+    const auto solid = [&](const char *name, Qt::GlobalColor colour) {
+        QImage image(8, 4, QImage::Format_ARGB32);
+        image.fill(colour);
+        EXPECT_TRUE(image.save(path(name)));
+        return path(name);
     };
-    // A plain red square as the entry's icon file: stretched to the edges, corners cut.
-    const QString iconFile = QDir::temp().filePath(u"halvora-test-icon.png"_qs);
-    QImage red(8, 4, QImage::Format_ARGB32);
-    red.fill(Qt::red);
-    ASSERT_TRUE(red.save(iconFile));
-    setDesktopEntryIconLookup([&](const QUrl &url) { return url == viewer.url() ? iconFile : QString(); });
-    const QPixmap icon = appIconPixmap(viewer.url(), 28, 5);
-    EXPECT_EQ(icon.size(), QSize(28, 28));
-    EXPECT_EQ(cornerAndCentre(icon), std::pair(0, 255));
-    EXPECT_EQ(icon.toImage().pixelColor(14, 2).red(), 255);
+    const QString red = solid("red.png", Qt::red);
+    const QString blue = solid("blue.png", Qt::blue);
+    ASSERT_EQ(::mkfifo(QFile::encodeName(path("icon.fifo")).constData(), 0600), 0);
+    ASSERT_EQ(::mkfifo(QFile::encodeName(path("pipe.desktop")).constData(), 0600), 0);
 
-    // Missing entry icon, missing file, or no URL: still something drawn.
-    setDesktopEntryIconLookup([](const QUrl &) { return u"/nonexistent/icon.png"_qs; });
-    EXPECT_GT(cornerAndCentre(appIconPixmap(editor.url(), 28, 5)).second, 0);
-    EXPECT_GT(cornerAndCentre(appIconPixmap(std::nullopt, 20, 4)).second, 0);
+    struct Case {
+        const char *entry;
+        QString icon;
+        QRgb centre; // 0: the generic icon
+    };
+    const QList<Case> cases{
+        {"red.desktop", red, qRgb(255, 0, 0)},
+        {"fifo-icon.desktop", path("icon.fifo"), 0},
+        {"pipe.desktop", red, 0},
+        {"missing-icon.desktop", u"/nonexistent/x.png"_qs, 0},
+        {"no-icon.desktop", QString(), 0},
+    };
+    QHash<QString, QString> icons;
+    for (const Case &c : cases) {
+        if (!QFileInfo(path(c.entry)).exists()) {
+            QFile entry(path(c.entry));
+            ASSERT_TRUE(entry.open(QIODevice::WriteOnly));
+        }
+        icons.insert(path(c.entry), c.icon);
+    }
+    QMutex lock;
+    setDesktopEntryIconLookup([&](const QUrl &url) {
+        QMutexLocker locked(&lock);
+        return icons.value(url.toLocalFile());
+    });
+    const auto centreAndCorner = [](const QString &entry) {
+        const QImage image = appIconPixmap(QUrl::fromLocalFile(entry), 28, 5).toImage();
+        return std::pair{image.pixel(14, 14), qAlpha(image.pixel(0, 0))};
+    };
+    AppIconCache &cache = AppIconCache::instance();
+
+    // The first paint shows the generic icon at once and leaves the finding to the pool.
+    const QRgb generic = centreAndCorner(path("no-icon.desktop")).first;
+    EXPECT_NE(generic, qRgb(255, 0, 0));
+    EXPECT_EQ(centreAndCorner(path("red.desktop")).first, generic);
+    for (const Case &c : cases)
+        centreAndCorner(path(c.entry));
+    ASSERT_TRUE(processEventsUntil([&] { return cache.isIdle(); }, std::chrono::minutes(10)));
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.entry);
+        EXPECT_EQ(centreAndCorner(path(c.entry)), std::pair(c.centre ? c.centre : generic, 0));
+    }
+
+    // Looked up again only when the entry's change time differs from the one kept.
+    {
+        QMutexLocker locked(&lock);
+        icons.insert(path("red.desktop"), blue);
+    }
+    cache.refresh({QUrl::fromLocalFile(path("red.desktop"))});
+    ASSERT_TRUE(processEventsUntil([&] { return cache.isIdle(); }, std::chrono::minutes(10)));
+    EXPECT_EQ(centreAndCorner(path("red.desktop")).first, qRgb(255, 0, 0));
+    QFile entry(path("red.desktop"));
+    ASSERT_TRUE(entry.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(
+        entry.setFileTime(QDateTime::fromSecsSinceEpoch(1000000000), QFileDevice::FileModificationTime));
+    cache.refresh({QUrl::fromLocalFile(path("red.desktop"))});
+    ASSERT_TRUE(processEventsUntil([&] { return cache.isIdle(); }, std::chrono::minutes(10)));
+    EXPECT_EQ(centreAndCorner(path("red.desktop")).first, qRgb(0, 0, 255));
+
     setDesktopEntryIconLookup({});
+    // Should anything have opened a FIFO after all, let it go so that the process can end.
+    for (const char *fifo : {"icon.fifo", "pipe.desktop"}) {
+        const int fd = ::open(QFile::encodeName(path(fifo)).constData(), O_WRONLY | O_NONBLOCK);
+        if (fd >= 0)
+            ::close(fd);
+    }
 }
 
 } // namespace

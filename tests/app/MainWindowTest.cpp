@@ -1,9 +1,15 @@
 #include "WindowTestSupport.h"
 
 #include "app/ExtensionSidebarView.h"
+#include "app/commands/ChangeCommands.h"
 
+#include <QAccessible>
+#include <QApplication>
+#include <QScrollBar>
 #include <QSplitter>
 #include <QToolBar>
+
+#include <functional>
 
 namespace halvora::test {
 namespace {
@@ -103,11 +109,143 @@ TEST_F(WindowTest, ErrorAlertShowsTheMessageVerbatimAndEveryDismissalClearsIt)
     EXPECT_EQ(queue.currentDialog(), nullptr);
 }
 
+// Tab from where the focus is (the window itself when nothing has it) until the focus is on
+// `target`; false when a whole round of the focus chain never gets there.
+bool tabTo(QWidget *target)
+{
+    for (int i = 0; i < 200 && QApplication::focusWidget() != target; ++i)
+        QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : target->window(),
+                        Qt::Key_Tab);
+    return QApplication::focusWidget() == target;
+}
+
+TEST_F(ChangeCommandTest, KeyboardAloneReachesAndPressesEveryToolbarCommandInOrder)
+{
+    manager->setHistory({record(u"C"_qs, u"txt"_qs, viewer, AssociationVerificationStatus::verified)});
+    waitForTask(state.load());
+    window().activateWindow();
+    ASSERT_TRUE(processEventsUntil([&] { return QApplication::activeWindow() == &window(); }));
+    QMenu *bulkMenu = commands->bulkMenuAction()->menu();
+    bool menuShown = false;
+    QObject::connect(bulkMenu, &QMenu::aboutToShow, bulkMenu, [&] {
+        menuShown = true;
+        QMetaObject::invokeMethod(bulkMenu, &QMenu::close, Qt::QueuedConnection);
+    });
+    checkForBulk({u"pdf"_qs, u"txt"_qs});
+
+    // Reached in toolbar order before the sidebar, each with no shortcut of its own.
+    QList<QWidget *> buttons;
+    for (QAction *action : window().toolbar()->actions()) {
+        EXPECT_TRUE(action->shortcut().isEmpty()) << action->text().toStdString();
+        buttons.append(window().toolbar()->widgetForAction(action));
+    }
+    ASSERT_EQ(buttons.size(), 6);
+    window().sidebar()->searchField()->setFocus();
+    ASSERT_TRUE(tabTo(buttons.first()));
+    const QList<QWidget *> following = buttons.mid(1) << window().sidebar()->modeButton(0);
+    for (QWidget *next : following) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        EXPECT_EQ(QApplication::focusWidget(), next);
+    }
+
+    // Pressed with Space or Return (the menu before bulk mode is switched off again).
+    struct Item {
+        QAction *action;
+        Qt::Key key;
+        std::function<bool()> done;
+    };
+    const QList<Item> items{
+        {window().refreshAction(), Qt::Key_Space,
+         [&] {
+             return manager->calls().contains({Op::loadAssociation, u"pdf"_qs});
+         }},
+        {window().addExtensionAction(), Qt::Key_Return, [&] { return window().isAddingExtension(); }},
+        {window().historyAction(), Qt::Key_Space, [&] { return window().isShowingHistory(); }},
+        {commands->undoAction(), Qt::Key_Return,
+         [&] {
+             return manager->calls().contains({Op::undoChange, u"C"_qs});
+         }},
+        {commands->bulkMenuAction(), Qt::Key_Return, [&] { return menuShown; }},
+        {commands->bulkModeAction(), Qt::Key_Space, [&] { return !state.isBulkSelectionEnabled(); }},
+    };
+    for (const Item &item : items) {
+        SCOPED_TRACE(item.action->text().toStdString());
+        QWidget *button = window().toolbar()->widgetForAction(item.action);
+        // The offscreen platform leaves a closed menu as the active window.
+        window().activateWindow();
+        ASSERT_TRUE(processEventsUntil([&] { return QApplication::activeWindow() == &window(); }));
+        ASSERT_TRUE(tabTo(button));
+        QTest::keyClick(button, item.key);
+        EXPECT_TRUE(processEventsUntil(item.done));
+        if (QDialog *sheet = current())
+            sheet->reject();
+    }
+}
+
+// What a screen reader announces for a control: its accessible name and description.
+std::pair<QString, QString> announced(QWidget *widget)
+{
+    QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(widget);
+    if (!accessible)
+        return {};
+    return {accessible->text(QAccessible::Name), accessible->text(QAccessible::Description)};
+}
+
+TEST_F(ChangeCommandTest, EveryControlAnnouncesItsTitleAndHelp)
+{
+    manager->setHistory({record(u"C"_qs, u"txt"_qs, viewer, AssociationVerificationStatus::verified)});
+    waitForTask(state.load());
+    checkForBulk({u"pdf"_qs, u"txt"_qs});
+    // Toolbar items: their title, and their help text as description.
+    for (QAction *action : window().toolbar()->actions()) {
+        ASSERT_FALSE(action->toolTip().isEmpty());
+        EXPECT_EQ(announced(window().toolbar()->widgetForAction(action)),
+                  std::pair(action->text(), action->toolTip()));
+    }
+
+    const QList<std::pair<const char *, std::function<QWidget *()>>> surfaces{
+        {"window", [&]() -> QWidget * { return &window(); }},
+        {"add sheet",
+         [&] {
+             window().setAddingExtension(true);
+             return current();
+         }},
+        {"history sheet",
+         [&] {
+             window().setShowingHistory(true);
+             return current();
+         }},
+        {"bulk preview",
+         [&] {
+             state.setPendingBulkPlan(state.makeBulkPlan(editor, false));
+             return current();
+         }},
+    };
+    for (const auto &[what, open] : surfaces) {
+        SCOPED_TRACE(what);
+        QWidget *surface = open();
+        ASSERT_NE(surface, nullptr);
+        for (QWidget *control : surface->findChildren<QWidget *>()) {
+            if (!(control->focusPolicy() & Qt::TabFocus) || !control->isVisibleTo(surface) ||
+                qobject_cast<QScrollBar *>(control))
+                continue;
+            const auto [name, description] = announced(control);
+            EXPECT_FALSE(name.isEmpty()) << control->metaObject()->className();
+            if (!control->toolTip().isEmpty()) {
+                EXPECT_EQ(description, control->toolTip()) << name.toStdString();
+            }
+        }
+        if (surface != &window())
+            qobject_cast<QDialog *>(surface)->reject();
+    }
+}
+
 TEST(SymbolIconsTest, EverySymbolTheInterfaceNamesHasAMappingThatDraws)
 {
     ensureIconTheme();
     QStringList symbols{u"arrow.clockwise"_qs,
                         u"plus"_qs,
+                        u"clock"_qs,
                         u"clock.arrow.circlepath"_qs,
                         u"arrow.uturn.backward"_qs,
                         u"checkmark.square"_qs,

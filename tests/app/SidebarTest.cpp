@@ -4,6 +4,7 @@
 #include "app/SidebarListModel.h"
 
 #include <QComboBox>
+#include <QScrollBar>
 
 namespace halvora::test {
 namespace {
@@ -71,40 +72,6 @@ TEST_F(SidebarTest, ModeSwitchKeepsSearchAndChangesPlaceholderWhileKeystrokesNar
     EXPECT_EQ(state.associationFilter(), AssociationFilter::missingDefaultApplication);
 }
 
-TEST_F(SidebarTest, HeaderClicksToggleOnlyTheirGroupAndNeverTheSelection)
-{
-    showWith(sample);
-    ASSERT_EQ(state.selectedExtension(), u"pdf"_qs);
-    click(rowOf(u"# 문서 2"_qs));
-    EXPECT_TRUE(state.isGroupExpanded(ExtensionCategory::documents));
-    EXPECT_FALSE(state.isGroupExpanded(ExtensionCategory::frequentlyUsed));
-    EXPECT_EQ(rows(), (QStringList{u"# 자주 사용 4"_qs, u"# 문서 2"_qs, u".pdf"_qs, u".md"_qs,
-                                   u"# 이미지 1"_qs, u"# 오디오/비디오 1"_qs}));
-    EXPECT_EQ(state.selectedExtension(), u"pdf"_qs);
-
-    // Selecting md, then collapsing its group with the keyboard, leaves md selected.
-    click(rowOf(u".md"_qs));
-    EXPECT_EQ(state.selectedExtension(), u"md"_qs);
-    sidebar().listView()->setCurrentIndex(model().index(rowOf(u"# 문서 2"_qs)));
-    QTest::keyClick(sidebar().listView(), Qt::Key_Space);
-    EXPECT_FALSE(state.isGroupExpanded(ExtensionCategory::documents));
-    EXPECT_EQ(state.selectedExtension(), u"md"_qs);
-
-    // A double click on a header is two toggles, never an activation of the row below.
-    QTest::mouseDClick(sidebar().listView()->viewport(), Qt::LeftButton, {},
-                       sidebar().listView()->visualRect(model().index(rowOf(u"# 이미지 1"_qs))).center());
-    EXPECT_EQ(state.selectedExtension(), u"md"_qs);
-
-    // Each mode remembers its own expanded groups.
-    sidebar().modeButton(1)->click();
-    click(rowOf(u"# Text Editor 1"_qs));
-    EXPECT_FALSE(state.isApplicationGroupExpanded(viewer.id()));
-    EXPECT_EQ(rows(),
-              (QStringList{u"# 문서 보기 2"_qs, u"# Text Editor 1"_qs, u".md"_qs, u"# 연결된 앱 없음 1"_qs}));
-    sidebar().modeButton(0)->click();
-    EXPECT_FALSE(state.isGroupExpanded(ExtensionCategory::documents));
-}
-
 TEST_F(SidebarTest, ACommonExtensionInTwoGroupsIsOneSelectionShownTwice)
 {
     showWith(sample);
@@ -163,6 +130,73 @@ TEST_F(SidebarTest, BulkCheckBoxAppearsWithBulkModeAndTogglesWithoutSelecting)
 
     click(md, box.center());
     EXPECT_FALSE(state.isSelectedForBulk(u"md"_qs));
+}
+
+// The list view moves its cursor by itself (on focus, after a reset); only the user's own
+// keys and clicks may change the selection, and the clicked header stays where it was.
+TEST_F(SidebarTest, HeadersToggleInPlaceWhateverTheScrollAndHomeEndReachExtensionRows)
+{
+    QList<FileAssociation> many;
+    for (const char *extension : {"pdf", "txt", "md", "docx", "doc", "rtf", "odt", "log", "html", "css",
+                                  "js",  "py",  "go", "rs",   "c",   "h",   "cpp", "sh",  "ini",  "plist"})
+        many.append(assoc(QString::fromLatin1(extension), viewer));
+    for (int i = 0; i < 30; ++i)
+        many.append(assoc(u"zz%1"_qs.arg(i, 2, 10, QChar(u'0')), viewer));
+    showWith(many);
+    for (ExtensionCategory category :
+         {ExtensionCategory::documents, ExtensionCategory::development, ExtensionCategory::other})
+        state.toggleGroup(category);
+    SidebarListView *view = sidebar().listView();
+    QScrollBar *scroll = view->verticalScrollBar();
+    const QString development = u"# 개발 12"_qs;
+    const auto top = [&] { return view->visualRect(model().index(rowOf(development))).top(); };
+    state.setSelectedExtension(u"plist"_qs);
+    // Nothing current and the focus elsewhere: the click's focus-in must not pick a row.
+    sidebar().searchField()->setFocus();
+    view->selectionModel()->clearCurrentIndex();
+
+    const QList<std::pair<const char *, int>> steps{
+        {"scrolled, close the selection's group by a click", 40},
+        {"scrolled otherwise, open it again", 53},
+        {"close it with Return", 53},
+    };
+    for (const auto &[what, headerY] : steps) {
+        SCOPED_TRACE(what);
+        scroll->setValue(scroll->value() + top() - headerY);
+        ASSERT_EQ(top(), headerY);
+        const bool wasExpanded = state.isGroupExpanded(ExtensionCategory::development);
+        if (view->hasFocus()) {
+            view->setCurrentIndex(model().index(rowOf(development)));
+            QTest::keyClick(view, Qt::Key_Return);
+        } else {
+            click(rowOf(development));
+        }
+        EXPECT_NE(state.isGroupExpanded(ExtensionCategory::development), wasExpanded);
+        EXPECT_EQ(top(), headerY);
+        EXPECT_EQ(state.selectedExtension(), u"plist"_qs);
+    }
+
+    // Neither a double click on a header nor the view moving its cursor by itself selects.
+    QTest::mouseDClick(view->viewport(), Qt::LeftButton, {},
+                       view->visualRect(model().index(rowOf(development))).center());
+    EXPECT_EQ(state.selectedExtension(), u"plist"_qs);
+    view->setCurrentIndex(model().index(rowOf(u".pdf"_qs)));
+    EXPECT_EQ(state.selectedExtension(), u"plist"_qs);
+
+    QTest::keyClick(view, Qt::Key_End);
+    EXPECT_EQ(state.selectedExtension(), u"zz29"_qs);
+    QTest::keyClick(view, Qt::Key_Home);
+    EXPECT_EQ(state.selectedExtension(), u"pdf"_qs);
+
+    // A new search shows the top of the list, or the selected row when it is listed.
+    scroll->setValue(scroll->maximum());
+    QTest::keyClicks(sidebar().searchField(), u"zz"_qs);
+    EXPECT_EQ(scroll->value(), 0);
+    scroll->setValue(scroll->maximum());
+    click(rowOf(u".zz29"_qs));
+    scroll->setValue(0);
+    QTest::keyClick(sidebar().searchField(), Qt::Key_2);
+    EXPECT_TRUE(view->viewport()->rect().contains(view->visualRect(model().index(rowOf(u".zz29"_qs)))));
 }
 
 TEST_F(SidebarTest, BusyIndicatorShowsOnlyWhileLoading)

@@ -3,6 +3,7 @@
 #include "app/Style.h"
 #include "app/SymbolIcons.h"
 
+#include <QDialogButtonBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -26,15 +27,17 @@ AddExtensionSheet::AddExtensionSheet(std::function<void(const QString &)> onAdd,
     layout->addWidget(title);
 
     textField_->setPlaceholderText(QStringLiteral("예: md, pdf, jpg"));
+    textField_->setAccessibleName(windowTitle());
+    textField_->setAccessibleDescription(textField_->placeholderText());
     textField_->setFixedWidth(320);
     textField_->setClearButtonEnabled(false);
     layout->addWidget(textField_, 0, Qt::AlignLeft);
 
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(cancelButton_);
-    buttons->addWidget(addButton_);
-    layout->addLayout(buttons);
+    // The platform decides which of the two comes first.
+    auto *buttons = new QDialogButtonBox(this);
+    buttons->addButton(cancelButton_, QDialogButtonBox::RejectRole);
+    buttons->addButton(addButton_, QDialogButtonBox::AcceptRole);
+    layout->addWidget(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
     // Return in the field presses the default button, and a disabled default does nothing.

@@ -5,6 +5,7 @@
 #include "app/SymbolIcons.h"
 #include "app/sheets/SheetWidgets.h"
 
+#include <QDialogButtonBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QProgressBar>
@@ -118,6 +119,7 @@ BulkPreviewSheet::BulkPreviewSheet(BulkAssociationChangePlan plan, std::function
     layout->addWidget(makeDivider(this));
 
     auto *scroll = new QScrollArea(this);
+    scroll->setAccessibleName(windowTitle());
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setWidgetResizable(true);
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -251,7 +253,6 @@ QWidget *BulkPreviewSheet::makeFooter()
         if (!applying_ && onCancel_)
             onCancel_();
     });
-    layout->addWidget(cancelButton_);
 
     applyButton_ = new QPushButton(QStringLiteral("적용"), footer);
     applyButton_->setDefault(true);
@@ -265,7 +266,11 @@ QWidget *BulkPreviewSheet::makeFooter()
         if (onApply_)
             onApply_();
     });
-    layout->addWidget(applyButton_);
+    // The platform decides which of the two comes first.
+    auto *buttons = new QDialogButtonBox(footer);
+    buttons->addButton(cancelButton_, QDialogButtonBox::RejectRole);
+    buttons->addButton(applyButton_, QDialogButtonBox::AcceptRole);
+    layout->addWidget(buttons);
     return footer;
 }
 
