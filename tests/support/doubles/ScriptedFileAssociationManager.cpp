@@ -60,6 +60,19 @@ std::optional<FileAssociation> ScriptedFileAssociationManager::association(const
     return std::nullopt;
 }
 
+void ScriptedFileAssociationManager::setDefaultForType(const QString &contentTypeIdentifier,
+                                                       const std::optional<AssociatedApp> &app)
+{
+    for (auto &existing : registered_) {
+        if (existing.contentTypeIdentifier() == contentTypeIdentifier)
+            existing = withCurrentApp(existing, app);
+    }
+    for (auto &existing : extra_) {
+        if (existing.contentTypeIdentifier() == contentTypeIdentifier)
+            existing = withCurrentApp(existing, app);
+    }
+}
+
 void ScriptedFileAssociationManager::rethrowIfSet(const std::exception_ptr &failure)
 {
     if (failure)
@@ -161,10 +174,10 @@ ScriptedFileAssociationManager::applyDefaultApplication(AssociatedApp app, FileA
     AssociationChangeRecord record(newRecordIdentifier(), extension, association.contentTypeIdentifier(),
                                    association.currentApp(), app, nextRecordTime(), outcome.status,
                                    outcome.message);
-    if (!isFailure(outcome.status)) {
-        if (auto stored = this->association(extension))
-            setAssociation(withCurrentApp(*stored, app));
-    }
+    if (!isFailure(outcome.status))
+        setDefaultForType(association.contentTypeIdentifier(), app);
+    if (recordingFailure_)
+        std::rethrow_exception(recordingFailure_);
     history_.prepend(record);
     if (history_.size() > historyLimit)
         history_ = history_.first(historyLimit);
@@ -187,10 +200,10 @@ ScriptedFileAssociationManager::undoChange(AssociationChangeRecord record)
     const Outcome outcome =
         undoOutcomes_.value(record.fileExtension(), Outcome{AssociationVerificationStatus::undoVerified, {}});
     const AssociationChangeRecord updated = record.updating(outcome.status, outcome.message);
-    if (!isFailure(outcome.status)) {
-        if (auto stored = association(record.fileExtension()))
-            setAssociation(withCurrentApp(*stored, record.previousApp()));
-    }
+    if (!isFailure(outcome.status))
+        setDefaultForType(record.contentTypeIdentifier(), record.previousApp());
+    if (recordingFailure_)
+        std::rethrow_exception(recordingFailure_);
     for (auto &existing : history_) {
         if (existing.id() == record.id())
             existing = updated;
