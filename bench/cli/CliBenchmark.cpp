@@ -1,6 +1,6 @@
-// `halvora-cli list --json` on a desktop of realistic size, against what a script would
-// otherwise run: a shell loop of `gio mime TYPE` over the same content types. Both run as
-// child processes on the same isolated tree, in one run.
+// `halvora-cli list --json` (and `why` for one extension) on a desktop of realistic size, against what a
+// script would otherwise run: a shell loop of `gio mime TYPE` over the same content types. Both run as child
+// processes on the same isolated tree, in one run.
 
 #include "support/TestIsolation.h"
 #include "support/fixtures/ScaledFixture.h"
@@ -86,7 +86,27 @@ void BM_GioMimeShellLoop(benchmark::State &state)
     state.counters["types"] = static_cast<double>(types.size());
 }
 
+// One explanation against one question to gio about the same type.
+void BM_CliWhyOneExtension(benchmark::State &state)
+{
+    qsizetype bytes = 0;
+    for (auto _ : state)
+        bytes += run(QStringLiteral(HALVORA_CLI_PATH), {QStringLiteral("why"), QStringLiteral("pdf")}).size();
+    benchmark::DoNotOptimize(bytes);
+}
+
+void BM_GioMimeOneType(benchmark::State &state)
+{
+    qsizetype bytes = 0;
+    for (auto _ : state)
+        bytes +=
+            run(QStringLiteral("gio"), {QStringLiteral("mime"), QStringLiteral("application/pdf")}).size();
+    benchmark::DoNotOptimize(bytes);
+}
+
 BENCHMARK(BM_CliListJson)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_CliWhyOneExtension)->Unit(benchmark::kMillisecond)->Iterations(10);
+BENCHMARK(BM_GioMimeOneType)->Unit(benchmark::kMillisecond)->Iterations(10);
 BENCHMARK(BM_GioMimeShellLoop)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 } // namespace
