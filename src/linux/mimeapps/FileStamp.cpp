@@ -36,6 +36,7 @@ std::optional<FileStamp> FileStamp::of(const QString &path)
     stamp.mtimeNs = nanoseconds(info.st_mtim);
     stamp.ctimeNs = nanoseconds(info.st_ctim);
     stamp.directory = S_ISDIR(info.st_mode);
+    stamp.regular = S_ISREG(info.st_mode);
     const std::int64_t latest = std::max(stamp.mtimeNs, stamp.ctimeNs);
     stamp.unsettled = latest + unsettledMarginNs >= nanoseconds(now);
     return stamp;

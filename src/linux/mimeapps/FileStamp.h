@@ -17,6 +17,7 @@ struct FileStamp {
     std::int64_t mtimeNs = 0;
     std::int64_t ctimeNs = 0;
     bool directory = false;
+    bool regular = false;
     bool unsettled = false;
 
     // Follows symbolic links; absent when nothing (or a dangling link) is there.

@@ -23,9 +23,6 @@ public:
     virtual QStringList parents(const QString &type) const = 0;
 };
 
-// shared-mime-info through QMimeDatabase.
-std::shared_ptr<const MimeTypeFacts> systemMimeTypeFacts();
-
 // A desktop entry that loads, as a lookup sees it.
 struct ResolvedApp {
     QString desktopId;
@@ -95,8 +92,9 @@ struct CandidateAnswer {
 // from the files as they are at the moment of the call. Safe to use from any thread.
 class MimeAppsResolver {
 public:
+    // Without facts, the MIME caches of the environment's data dirs supply them.
     explicit MimeAppsResolver(XdgEnvironment environment,
-                              std::shared_ptr<const MimeTypeFacts> types = systemMimeTypeFacts());
+                              std::shared_ptr<const MimeTypeFacts> types = nullptr);
     ~MimeAppsResolver();
     MimeAppsResolver(const MimeAppsResolver &) = delete;
     MimeAppsResolver &operator=(const MimeAppsResolver &) = delete;
@@ -120,8 +118,9 @@ public:
     // Every list file in precedence order, read now.
     QList<ListFile> listFiles() const;
 
-private:
     struct Impl;
+
+private:
     std::unique_ptr<Impl> impl_;
 };
 
