@@ -116,6 +116,7 @@ public:
 
     std::optional<ChangeIntent> abandoned() override
     {
+        removeLeftovers(intentPath_);
         const FileSnapshot file = readRegularFile(intentPath_);
         if (!file.exists)
             return std::nullopt;
@@ -127,6 +128,9 @@ public:
             QFile::rename(intentPath_, intentPath_ + QStringLiteral(".unreadable"));
             return std::nullopt;
         }
+        // The killed run may have died while replacing one of its lists.
+        for (const QJsonValue &list : left->lists)
+            removeLeftovers(list[QStringLiteral("path")].toString());
         const std::lock_guard lock(mutex_);
         journaled_ = std::move(left);
         return journaled_->intent;

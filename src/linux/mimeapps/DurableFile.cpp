@@ -133,7 +133,7 @@ void syncDirectory(const QString &directory)
 }
 
 // Leftovers of runs killed between creating their temporary file and renaming it.
-void removeLeftovers(const QString &directory, const QString &fileName)
+void removeLeftoversIn(const QString &directory, const QString &fileName)
 {
     const QByteArray prefix = native(temporaryPrefix(fileName));
     DIR *dir = ::opendir(native(directory).constData());
@@ -160,6 +160,12 @@ void makeDirectories(const QString &path, const QString &directory)
 QString temporaryPrefix(const QString &fileName)
 {
     return QStringLiteral(".%1.halvora-").arg(fileName);
+}
+
+void removeLeftovers(const QString &path)
+{
+    const QFileInfo target(followLinks(path));
+    removeLeftoversIn(target.absolutePath(), target.fileName());
 }
 
 FileSnapshot readRegularFile(const QString &path)
@@ -213,7 +219,7 @@ void replaceDurably(const FileSnapshot &snapshot, const QByteArray &bytes)
     const QFileInfo target(snapshot.target);
     const QString directory = target.absolutePath();
     makeDirectories(path, directory);
-    removeLeftovers(directory, target.fileName());
+    removeLeftoversIn(directory, target.fileName());
 
     QByteArray temporary =
         native(directory + u'/' + temporaryPrefix(target.fileName()) + QStringLiteral("XXXXXX"));

@@ -49,6 +49,9 @@ void replaceDurably(const FileSnapshot &snapshot, const QByteArray &bytes);
 // Removes the snapshot's target (a file this program created and now takes back).
 void removeDurably(const FileSnapshot &snapshot);
 
+// Removes what killed runs left of replacing path: this program's temporary files beside it.
+void removeLeftovers(const QString &path);
+
 // The name prefix of this program's temporary files beside fileName.
 QString temporaryPrefix(const QString &fileName);
 
