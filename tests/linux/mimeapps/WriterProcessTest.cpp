@@ -1,6 +1,8 @@
 // The built halvora-cli as child processes changing one isolated desktop: many at once, killed
 // halfway, on lists written by hand, and with a desktop-specific list in the way.
+#include "core/model/FileAssociationError.h"
 #include "linux/mimeapps/MimeAppsListEditor.h"
+#include "linux/mimeapps/MimeAppsWriter.h"
 #include "support/TestIsolation.h"
 #include "support/fixtures/XdgFixture.h"
 
@@ -94,6 +96,7 @@ public:
     }
 
     QString root() const { return dir_.path(); }
+    const XdgFixture &fixture() const { return fixture_; }
     QString configDir() const { return fixture_.configDir(XdgFixture::Scope::user); }
     QString userList() const { return fixture_.mimeAppsListPath(XdgFixture::Scope::user); }
     QString stateDir() const { return fixture_.homeDir() + QStringLiteral("/.local/state/halvora"); }
@@ -359,6 +362,29 @@ TEST(WriterProcesses, DesktopSpecificListIsWrittenThroughOrNamed)
                   .arg(desktop.configDir()));
     EXPECT_EQ(bytesOf(store + "/kde-mimeapps.list"), kde);
     QFile::setPermissions(store, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+}
+
+// A desktop entry outside every applications directory would be written as an ID that
+// never resolves: refused before anything is written, saying where it belongs.
+TEST(WriterProcesses, RefusesAnEntryNoApplicationsDirectoryProvides)
+{
+    const Desktop desktop;
+    const QString outside = desktop.fixture().outsideDir() + "/x.desktop";
+    writeBytes(outside, "[Desktop Entry]\nType=Application\nExec=true\nName=X\nMimeType=text/plain;\n");
+    const mimeapps::MimeAppsWriter writer(
+        std::make_shared<MimeAppsResolver>(XdgEnvironment::from(desktop.environment())),
+        desktop.stateDir() + "/change.lock");
+    try {
+        writer.setDefault(outside, QStringLiteral("text/plain"));
+        ADD_FAILURE() << "written";
+    } catch (const FileAssociationError &error) {
+        EXPECT_EQ(error.errorDescription(),
+                  QStringLiteral(
+                      "'%1'은(는) 응용 프로그램 폴더에 설치된 데스크톱 항목이 아니어서 기본 앱으로 정할 수 "
+                      "없습니다. 이 파일을 ~/.local/share/applications 폴더에 넣은 뒤 다시 고르세요.")
+                      .arg(outside));
+    }
+    EXPECT_FALSE(QFileInfo::exists(desktop.userList()));
 }
 
 } // namespace
