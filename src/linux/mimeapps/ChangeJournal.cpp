@@ -282,11 +282,23 @@ QCoro::Task<std::shared_ptr<ChangeSession>> JournaledChangeGuard::enter()
 
 std::shared_ptr<ChangeSession> JournaledChangeGuard::lockBlocking() const
 {
+    // A change whose record could not be kept is not made: a store that cannot be used
+    // fails here, with its own message, before the lock or any list is touched.
+    store_->read(intentKey);
     auto lock = std::make_unique<ChangeLock>(lockPath());
     auto session = std::make_shared<Session>(store_, std::move(lock));
     const std::lock_guard guard(currentMutex);
     currentChange = session;
     return session;
+}
+
+bool JournaledChangeGuard::mayHaveAbandoned() const
+{
+    try {
+        return store_->read(intentKey).has_value();
+    } catch (...) {
+        return true;
+    }
 }
 
 std::optional<QString> JournaledChangeGuard::disagreement(const QString &contentTypeIdentifier,

@@ -50,6 +50,7 @@ public:
     static QString defaultStateDirectory();
 
     QCoro::Task<std::shared_ptr<ChangeSession>> enter() override;
+    bool mayHaveAbandoned() const override;
     std::optional<QString> disagreement(const QString &contentTypeIdentifier,
                                         const AssociatedApp &expected) const override;
 
