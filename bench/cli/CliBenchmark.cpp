@@ -1,6 +1,6 @@
-// `halvora-cli list --json` on a desktop of realistic size, against what a script would
-// otherwise run: a shell loop of `gio mime TYPE` over the same content types. Both run as
-// child processes on the same isolated tree, in one run.
+// `halvora-cli list --json` (and `why` for one extension) on a desktop of realistic size, against what a
+// script would otherwise run: a shell loop of `gio mime TYPE` over the same content types. Both run as child
+// processes on the same isolated tree, in one run.
 
 #include "support/TestIsolation.h"
 #include "support/fixtures/ScaledFixture.h"
@@ -86,6 +86,24 @@ void BM_GioMimeShellLoop(benchmark::State &state)
     state.counters["types"] = static_cast<double>(types.size());
 }
 
+// One explanation against one question to gio about the same type.
+void BM_CliWhyOneExtension(benchmark::State &state)
+{
+    qsizetype bytes = 0;
+    for (auto _ : state)
+        bytes += run(QStringLiteral(HALVORA_CLI_PATH), {QStringLiteral("why"), QStringLiteral("pdf")}).size();
+    benchmark::DoNotOptimize(bytes);
+}
+
+void BM_GioMimeOneType(benchmark::State &state)
+{
+    qsizetype bytes = 0;
+    for (auto _ : state)
+        bytes +=
+            run(QStringLiteral("gio"), {QStringLiteral("mime"), QStringLiteral("application/pdf")}).size();
+    benchmark::DoNotOptimize(bytes);
+}
+
 // One change of a default end to end (lock, list written and synced, resolver, the GIO
 // probe, the record), against the one process a script would run instead.
 const QStringList benchApps{QStringLiteral("org.example.BenchA.desktop"),
@@ -108,6 +126,8 @@ void BM_GioMimeSet(benchmark::State &state)
 }
 
 BENCHMARK(BM_CliListJson)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_CliWhyOneExtension)->Unit(benchmark::kMillisecond)->Iterations(10);
+BENCHMARK(BM_GioMimeOneType)->Unit(benchmark::kMillisecond)->Iterations(10);
 BENCHMARK(BM_CliSet)->Unit(benchmark::kMillisecond)->Iterations(20);
 BENCHMARK(BM_GioMimeSet)->Unit(benchmark::kMillisecond)->Iterations(20);
 BENCHMARK(BM_GioMimeShellLoop)->Unit(benchmark::kMillisecond)->Iterations(3);

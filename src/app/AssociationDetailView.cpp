@@ -283,6 +283,19 @@ QWidget *AssociationDetailView::buildCurrentAppSection(const FileAssociation &as
             services_.clipboardWriter->setText(shownApp.bundleIdentifier());
     });
     column->addWidget(summary);
+
+    // Where the default comes from, the whole chain on hover; marked when a desktop-specific
+    // or system list wins over the user's own choice.
+    if (const auto &origin = association.origin(); origin && !origin->summary.isEmpty()) {
+        const bool overridden = origin->overridesUserList;
+        QWidget *source = iconLabel(
+            overridden ? QStringLiteral("exclamationmark.triangle") : QStringLiteral("doc.text"),
+            overridden ? origin->summary + QStringLiteral(" (사용자 목록의 지정보다 앞섬)") : origin->summary,
+            FontRole::caption, overridden ? ColorRole::primary : ColorRole::secondary, section);
+        source->setObjectName(QStringLiteral("defaultOrigin"));
+        source->setToolTip(origin->chain.join(u'\n'));
+        column->addWidget(source, 0, Qt::AlignLeft);
+    }
     return section;
 }
 
