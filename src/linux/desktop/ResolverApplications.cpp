@@ -1,12 +1,9 @@
 #include "linux/desktop/ResolverApplications.h"
 
 #include "core/model/FileAssociationError.h"
-#include "linux/desktop/GlibHandles.h"
-
-#include <gio/gdesktopappinfo.h>
+#include "linux/mimeapps/MimeAppsWriter.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 
 #include <mutex>
@@ -167,24 +164,11 @@ ResolverApplications::defaultApplicationOrigin(const QString &contentType) const
 
 void ResolverApplications::setDefaultApplication(const QUrl &application, const QString &contentType) const
 {
-    glib::Object<GDesktopAppInfo> info;
-    if (application.isLocalFile() && QFileInfo(application.toLocalFile()).isFile())
-        info.reset(
-            g_desktop_app_info_new_from_filename(QFile::encodeName(application.toLocalFile()).constData()));
-    if (!info || g_desktop_app_info_get_is_hidden(info.get())) {
-        throw FileAssociationError::systemFailure(
-            QStringLiteral("'%1' 데스크톱 항목을 응용프로그램으로 불러올 수 없습니다.")
-                .arg(application.isLocalFile() ? application.toLocalFile() : application.toString()));
-    }
-    GError *rawError = nullptr;
-    if (!g_app_info_set_as_default_for_type(G_APP_INFO(info.get()), contentType.toUtf8().constData(),
-                                            &rawError)) {
-        // glib's own reason is English and names the low-level cause; lead with what failed.
-        const glib::Error error(rawError);
-        const QString lead = QStringLiteral("기본 앱 설정을 mimeapps.list에 저장하지 못했습니다.");
-        throw FileAssociationError::systemFailure(
-            error ? QStringLiteral("%1 (원인: %2)").arg(lead, glib::text(error->message)) : lead);
-    }
+    // Our own writer: it keeps every other byte of the lists, follows links, replaces
+    // atomically and takes the change lock (see MimeAppsWriter).
+    const mimeapps::MimeAppsWriter writer(resolver_);
+    writer.setDefault(application.isLocalFile() ? application.toLocalFile() : application.toString(),
+                      contentType);
 }
 
 ResolverDesktopEntries::ResolverDesktopEntries(std::shared_ptr<const MimeAppsResolver> resolver)
