@@ -259,9 +259,11 @@ namespace {
 const QCollator &nameCollator()
 {
     thread_local std::optional<QCollator> collator;
+    thread_local QLocale basis;
     const QLocale locale;
-    if (!collator || collator->locale() != locale) {
-        collator.emplace(locale);
+    if (!collator || basis != locale) {
+        basis = locale;
+        collator.emplace(collationLocale());
         collator->setCaseSensitivity(Qt::CaseInsensitive);
     }
     return *collator;

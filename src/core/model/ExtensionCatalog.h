@@ -94,7 +94,7 @@ private:
 
 // --- The other orders of the system; each sort is stable -----------------------------
 
-// Name by the user's locale, case-insensitive (QCollator); ties by bundle identifier.
+// Name by the collation of the user's locale, case-insensitive (QCollator); ties by bundle identifier.
 bool applicationOrderLess(const AssociatedApp &a, const AssociatedApp &b);
 QList<AssociatedApp> sortedInApplicationOrder(QList<AssociatedApp> apps);
 

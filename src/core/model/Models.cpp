@@ -1,5 +1,7 @@
 #include "core/model/Models.h"
 
+#include "core/model/ChangeNotRecordedError.h"
+
 #include <QSet>
 #include <QStringList>
 #include <QUuid>
@@ -293,16 +295,19 @@ int BulkAssociationChangePlan::blockedCount() const
 }
 
 BulkAssociationApplySummary::BulkAssociationApplySummary(int verifiedCount, int failedCount, int skippedCount,
-                                                         int blockedCount)
+                                                         int blockedCount, int unrecordedCount)
     : verifiedCount_(verifiedCount), failedCount_(failedCount), skippedCount_(skippedCount),
-      blockedCount_(blockedCount)
+      blockedCount_(blockedCount), unrecordedCount_(unrecordedCount)
 {}
 
 QString BulkAssociationApplySummary::message() const
 {
-    return QStringLiteral("검증 완료 %1개, 실패 %2개, 건너뜀 %3개, 확인 필요 %4개")
-        .arg(QString::number(verifiedCount_), QString::number(failedCount_), QString::number(skippedCount_),
-             QString::number(blockedCount_));
+    QString text = QStringLiteral("검증 완료 %1개, 실패 %2개, 건너뜀 %3개, 확인 필요 %4개")
+                       .arg(QString::number(verifiedCount_), QString::number(failedCount_),
+                            QString::number(skippedCount_), QString::number(blockedCount_));
+    if (unrecordedCount_ > 0)
+        text += QStringLiteral("\n%1 (%2개)").arg(ChangeNotRecordedError::message).arg(unrecordedCount_);
+    return text;
 }
 
 // --- Hashes ---------------------------------------------------------------------------

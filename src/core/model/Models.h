@@ -259,14 +259,19 @@ private:
 
 class BulkAssociationApplySummary {
 public:
-    BulkAssociationApplySummary(int verifiedCount, int failedCount, int skippedCount, int blockedCount);
+    // unrecordedCount: rows the system was asked to change but whose record could not be
+    // stored; they count neither as verified nor as failed.
+    BulkAssociationApplySummary(int verifiedCount, int failedCount, int skippedCount, int blockedCount,
+                                int unrecordedCount = 0);
 
     int verifiedCount() const { return verifiedCount_; }
     int failedCount() const { return failedCount_; }
     int skippedCount() const { return skippedCount_; }
     int blockedCount() const { return blockedCount_; }
+    int unrecordedCount() const { return unrecordedCount_; }
 
-    // "검증 완료 N개, 실패 N개, 건너뜀 N개, 확인 필요 N개"
+    // "검증 완료 N개, 실패 N개, 건너뜀 N개, 확인 필요 N개", and when rows went unrecorded a
+    // second line with the not-recorded sentence and their number.
     QString message() const;
 
     bool operator==(const BulkAssociationApplySummary &) const = default;
@@ -276,6 +281,7 @@ private:
     int failedCount_;
     int skippedCount_;
     int blockedCount_;
+    int unrecordedCount_;
 };
 
 // --- Hashes (only the records that have one) -----------------------------------------

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QLocale>
 #include <QStringView>
 
 namespace halvora {
@@ -11,6 +12,13 @@ int compareScalarValues(QStringView a, QStringView b);
 inline bool scalarValueLess(QStringView a, QStringView b)
 {
     return compareScalarValues(a, b) < 0;
+}
+
+// The locale whose collation orders names for people: the default locale's, which for the
+// system locale follows LC_COLLATE (or LC_ALL) rather than the language of messages.
+inline QLocale collationLocale()
+{
+    return QLocale().collation();
 }
 
 } // namespace halvora

@@ -11,7 +11,8 @@ namespace halvora {
 // The one object through which the application state reads and changes associations.
 // Asynchronous operations run their blocking work on the background executor and resume
 // the awaiting coroutine on the caller's thread. Arguments are taken by value because
-// they live in the coroutine frame.
+// they live in the coroutine frame. applyDefaultApplication and undoChange throw
+// ChangeNotRecordedError when the system was asked but the record could not be stored.
 class FileAssociationManaging {
 public:
     virtual ~FileAssociationManaging() = default;

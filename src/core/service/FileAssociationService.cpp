@@ -1,5 +1,6 @@
 #include "core/service/FileAssociationService.h"
 
+#include "core/model/ChangeNotRecordedError.h"
 #include "core/model/FileAssociationError.h"
 #include "core/model/FileExtensionNormalizer.h"
 #include "core/model/LocalizedError.h"
@@ -122,7 +123,12 @@ FileAssociationService::recordApplyBlocking(const AssociatedApp &app, const File
     const AssociationChangeRecord record(newRecordIdentifier(), association.fileExtension(),
                                          association.contentTypeIdentifier(), association.currentApp(), app,
                                          changedAt, status, message);
-    changeHistoryStore_->save(record);
+    try {
+        changeHistoryStore_->save(record);
+    } catch (...) {
+        // The system has been asked already: the caller must learn that, not only the store's fault.
+        throw ChangeNotRecordedError(record, std::current_exception());
+    }
     return record;
 }
 
@@ -136,7 +142,11 @@ FileAssociationService::recordUndoBlocking(const AssociationChangeRecord &record
                 AssociationVerificationStatus::undoFailed);
     // Same id and time: the entry of the original change now tells how its undo went.
     const AssociationChangeRecord updated = record.updating(status, message);
-    changeHistoryStore_->update(updated);
+    try {
+        changeHistoryStore_->update(updated);
+    } catch (...) {
+        throw ChangeNotRecordedError(updated, std::current_exception());
+    }
     return updated;
 }
 

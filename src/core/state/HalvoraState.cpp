@@ -1,9 +1,12 @@
 #include "core/state/HalvoraState.h"
 
+#include "core/model/ChangeNotRecordedError.h"
 #include "core/model/LocalizedError.h"
 
 #include <QHash>
 #include <QPointer>
+#include <QScopeGuard>
+#include <QStringList>
 #include <QThread>
 
 #include <algorithm>
@@ -512,22 +515,30 @@ QCoro::Task<void> HalvoraState::confirmPendingChange(PendingAssociationChange ch
         [&] { return manager_->applyDefaultApplication(change.replacementApp(), change.association()); });
     if (!alive)
         co_return;
-    if (applied.failure) {
+    const auto notRecorded = asChangeNotRecorded(applied.failure);
+    if (applied.failure && !notRecorded) {
         setAlertMessage(localizedDescription(applied.failure));
         co_return;
     }
     auto history = readHistory(*manager_);
-    if (history.failure) {
+    if (history.failure && !notRecorded) {
         setAlertMessage(localizedDescription(history.failure));
         co_return;
     }
-    setChangeHistory(*history.value);
-    setPendingChange(std::nullopt);
+    if (history.value)
+        setChangeHistory(*history.value);
+    // A newer proposal made while this one ran stays for the user to decide.
+    if (pendingChange_ == change)
+        setPendingChange(std::nullopt);
 
-    co_await refreshAfterChange(change.association().fileExtension());
+    co_await refreshAfterChange(change.association().fileExtension(),
+                                change.association().contentTypeIdentifier());
     if (!alive)
         co_return;
-    reportOutcome(*applied.value);
+    if (notRecorded)
+        setAlertMessage(notRecorded->localizedDescription());
+    else
+        reportOutcome(*applied.value);
 }
 
 std::optional<AssociationChangeRecord> HalvoraState::latestChange(const QString &fileExtension) const
@@ -563,35 +574,59 @@ QCoro::Task<void> HalvoraState::undoRecentChange()
 QCoro::Task<void> HalvoraState::undoChange(AssociationChangeRecord record)
 {
     assertOnOwnThread("undoChange");
+    // A second press while the first undo of this record still runs would undo it twice.
+    if (undoingRecordIDs_.contains(record.id()))
+        co_return;
+    undoingRecordIDs_.insert(record.id());
     QPointer<HalvoraState> alive(this);
+    const auto done = qScopeGuard([alive, id = record.id()] {
+        if (alive)
+            alive->undoingRecordIDs_.remove(id);
+    });
 
     auto undone = co_await attempt([&] { return manager_->undoChange(record); });
     if (!alive)
         co_return;
-    if (undone.failure) {
+    const auto notRecorded = asChangeNotRecorded(undone.failure);
+    if (undone.failure && !notRecorded) {
         setAlertMessage(localizedDescription(undone.failure));
         co_return;
     }
     auto history = readHistory(*manager_);
-    if (history.failure) {
+    if (history.failure && !notRecorded) {
         setAlertMessage(localizedDescription(history.failure));
         co_return;
     }
-    setChangeHistory(*history.value);
+    if (history.value)
+        setChangeHistory(*history.value);
 
-    co_await refreshAfterChange(record.fileExtension());
+    co_await refreshAfterChange(record.fileExtension(), record.contentTypeIdentifier());
     if (!alive)
         co_return;
-    reportOutcome(*undone.value);
+    if (notRecorded)
+        setAlertMessage(notRecorded->localizedDescription());
+    else
+        reportOutcome(*undone.value);
 }
 
-QCoro::Task<void> HalvoraState::refreshAfterChange(QString fileExtension)
+QCoro::Task<void> HalvoraState::refreshAfterChange(QString fileExtension, QString contentTypeIdentifier)
 {
-    // A failed refresh is not worth a message: the outcome of the change is reported anyway.
+    // Extensions of one content type share one default, so all of them are reloaded. A failed
+    // refresh is not worth a message: the outcome of the change is reported anyway.
     QPointer<HalvoraState> alive(this);
-    auto loaded = co_await attempt([&] { return manager_->loadAssociation(fileExtension); });
-    if (alive && loaded.value)
-        upsert(*loaded.value);
+    QStringList extensions{fileExtension};
+    for (const auto &listed : associations_) {
+        if (listed.contentTypeIdentifier() == contentTypeIdentifier &&
+            !extensions.contains(listed.fileExtension()))
+            extensions.append(listed.fileExtension());
+    }
+    for (const QString &extension : extensions) {
+        auto loaded = co_await attempt([&] { return manager_->loadAssociation(extension); });
+        if (!alive)
+            co_return;
+        if (loaded.value)
+            upsert(*loaded.value);
+    }
 }
 
 void HalvoraState::reportOutcome(const AssociationChangeRecord &record)
@@ -690,9 +725,13 @@ BulkAssociationChangePlan HalvoraState::makeBulkPlan(const AssociatedApp &target
 {
     assertOnOwnThread("makeBulkPlan");
     const QString &target = targetApp.bundleIdentifier();
+    // Extensions of one content type share one default: once an earlier row changes it, the
+    // later rows of that type are judged against the target, not the default listed now.
+    QSet<QString> typesChangedByEarlierRows;
     QList<BulkAssociationChangeRow> rows;
     for (const auto &association : bulkSelectedAssociations()) {
-        const auto &current = association.currentApp();
+        const bool changedEarlier = typesChangedByEarlierRows.contains(association.contentTypeIdentifier());
+        const std::optional<AssociatedApp> current = changedEarlier ? targetApp : association.currentApp();
         BulkAssociationRowStatus status = BulkAssociationRowStatus::ready;
         std::optional<QString> note;
         const bool isCandidate =
@@ -707,6 +746,8 @@ BulkAssociationChangePlan HalvoraState::makeBulkPlan(const AssociatedApp &target
         } else if (!current) {
             note = noUndoTargetNote;
         }
+        if (status == BulkAssociationRowStatus::ready)
+            typesChangedByEarlierRows.insert(association.contentTypeIdentifier());
         rows.append(BulkAssociationChangeRow(association, targetApp, status, std::move(note)));
     }
     return BulkAssociationChangePlan(targetApp, std::move(rows));
@@ -730,18 +771,28 @@ QCoro::Task<void> HalvoraState::confirmBulkPlan(BulkAssociationChangePlan plan)
     QPointer<HalvoraState> alive(this);
     int verified = 0;
     int failed = 0;
+    int unrecorded = 0;
 
     // Strictly one row after another: each waits for its apply and its refresh.
     for (const auto &row : plan.readyRows()) {
-        auto applied = co_await attempt(
-            [&] { return manager_->applyDefaultApplication(row.targetApp(), row.association()); });
+        // Start from the list as refreshed after the earlier rows, so that the record names
+        // the default this row really replaces.
+        FileAssociation association = row.association();
+        for (const auto &listed : associations_) {
+            if (listed.fileExtension() == association.fileExtension())
+                association = listed;
+        }
+        auto applied =
+            co_await attempt([&] { return manager_->applyDefaultApplication(row.targetApp(), association); });
         if (!alive)
             co_return;
-        if (applied.failure || isFailure(applied.value->verificationStatus()))
+        if (asChangeNotRecorded(applied.failure))
+            ++unrecorded;
+        else if (applied.failure || isFailure(applied.value->verificationStatus()))
             ++failed;
         else
             ++verified;
-        co_await refreshAfterChange(row.association().fileExtension());
+        co_await refreshAfterChange(association.fileExtension(), association.contentTypeIdentifier());
         if (!alive)
             co_return;
     }
@@ -752,7 +803,7 @@ QCoro::Task<void> HalvoraState::confirmBulkPlan(BulkAssociationChangePlan plan)
     else
         setChangeHistory(*history.value);
     setBulkApplySummary(
-        BulkAssociationApplySummary(verified, failed, plan.skippedCount(), plan.blockedCount()));
+        BulkAssociationApplySummary(verified, failed, plan.skippedCount(), plan.blockedCount(), unrecorded));
     setPendingBulkPlan(std::nullopt);
     clearBulkSelection();
     if (assign(isBulkSelectionEnabled_, false))

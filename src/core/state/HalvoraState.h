@@ -127,7 +127,8 @@ public:
     void cancelPendingChange();
     // Confirms pendingChange if there is one.
     QCoro::Task<void> confirmPendingChange();
-    // Applies the given change, whatever pendingChange holds by now.
+    // Applies the given change, whatever pendingChange holds by now; clears pendingChange only
+    // while it still holds this change.
     QCoro::Task<void> confirmPendingChange(PendingAssociationChange change);
 
     // The newest record for the extension (exact text), whatever its status.
@@ -135,6 +136,7 @@ public:
     // The newest record with a previous application that is not undone yet.
     std::optional<AssociationChangeRecord> latestUndoableChange() const;
     QCoro::Task<void> undoRecentChange();
+    // Does nothing while an undo of the same record is still running.
     QCoro::Task<void> undoChange(AssociationChangeRecord record);
 
     // --- Bulk selection and apply -------------------------------------------------------
@@ -187,7 +189,7 @@ private:
     void upsert(const FileAssociation &association);
     void clearBulkSelection();
     void reportOutcome(const AssociationChangeRecord &record);
-    QCoro::Task<void> refreshAfterChange(QString fileExtension);
+    QCoro::Task<void> refreshAfterChange(QString fileExtension, QString contentTypeIdentifier);
 
     std::shared_ptr<FileAssociationManaging> manager_;
     ExtensionCatalog extensionCatalog_;
@@ -209,6 +211,8 @@ private:
     QSet<QString> expandedApplicationGroupIDs_;
     // The checked extensions in checking order; always the same extensions as the set.
     QList<QString> bulkSelectionOrder_;
+    // Records whose undo is running.
+    QSet<QString> undoingRecordIDs_;
 };
 
 } // namespace halvora

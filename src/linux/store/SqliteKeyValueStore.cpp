@@ -316,6 +316,10 @@ SqliteKeyValueStore::Connection &SqliteKeyValueStore::connection()
 std::optional<QByteArray> SqliteKeyValueStore::read(const QString &key)
 {
     std::lock_guard lock(mutex_);
+    // Nothing stored yet: reading must not create the folder or the file, only a write does.
+    struct stat info {};
+    if (!connection_ && ::stat(QFile::encodeName(filePath_).constData(), &info) != 0 && errno == ENOENT)
+        return std::nullopt;
     return connection().read(key);
 }
 

@@ -12,7 +12,8 @@ namespace halvora {
 
 // The per-user key-value store: one SQLite database with one table of key to blob.
 //
-// The file is opened on first use, not by the constructor, and opened again on the next
+// The file is opened on first use, not by the constructor, and created (with its folder)
+// only by the first write: a read with no file answers that nothing is stored. It is opened again on the next
 // use after a failure, so a fault shows up where the history is read or written and is
 // reported as KeyValueStoreError. A file that is not a database is left untouched.
 // The journal is a write-ahead log synced in full on every commit, so a change that

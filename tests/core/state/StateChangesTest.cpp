@@ -1,5 +1,7 @@
 #include "StateTestSupport.h"
 
+#include <functional>
+
 namespace halvora::test {
 namespace {
 
@@ -284,6 +286,137 @@ TEST(StateLifetimeTest, OperationsResumingAfterTheStateIsGoneDoNothing)
     manager->releaseAll();
     EXPECT_EQ(manager->heldCount(), 0);
     EXPECT_EQ(manager->callCount(Op::loadAssociation), 0);
+}
+
+} // namespace
+} // namespace halvora::test
+
+namespace halvora::test {
+namespace {
+
+using Status = AssociationVerificationStatus;
+using RowStatus = BulkAssociationRowStatus;
+
+FileAssociation jpeg(const QString &extension, const AssociatedApp &current)
+{
+    return FileAssociation(extension, u"image/jpeg"_qs, current, {viewer, editor});
+}
+
+FileAssociation listed(const HalvoraState &state, const QString &extension)
+{
+    for (const auto &a : state.associations()) {
+        if (a.fileExtension() == extension)
+            return a;
+    }
+    throw std::logic_error("not listed");
+}
+
+std::optional<AssociatedApp> currentOf(const HalvoraState &state, const QString &extension)
+{
+    return listed(state, extension).currentApp();
+}
+
+TEST_F(StateTest, ExtensionsOfOneContentTypeFollowEveryChangeUndoAndBulkRow)
+{
+    loadWith({jpeg(u"jpg"_qs, editor), jpeg(u"jpeg"_qs, editor), assoc(u"pdf"_qs, editor, {editor, viewer})});
+    state.confirmPendingChange(PendingAssociationChange(listed(state, u"jpg"_qs), viewer));
+    EXPECT_EQ(currentOf(state, u"jpeg"_qs), viewer);
+    state.undoRecentChange();
+    EXPECT_EQ(currentOf(state, u"jpeg"_qs), editor);
+
+    // The second row of a type an earlier row changes is already done by then.
+    state.setBulkSelectionEnabled(true);
+    for (const auto &extension : {u"jpg"_qs, u"jpeg"_qs, u"pdf"_qs})
+        state.toggleBulkSelection(listed(state, extension));
+    const auto plan = state.makeBulkPlan(viewer, false);
+    QList<RowStatus> statuses;
+    for (const auto &row : plan.rows())
+        statuses.append(row.status());
+    EXPECT_EQ(statuses, (QList<RowStatus>{RowStatus::ready, RowStatus::skipped, RowStatus::ready}));
+    EXPECT_EQ(plan.rows()[1].note(), u"이미 현재 기본 앱입니다."_qs);
+
+    // A plan that still sends both rows records for the second what it really replaced.
+    const auto stale = BulkAssociationChangePlan(
+        editor,
+        {BulkAssociationChangeRow(listed(state, u"jpg"_qs), editor, RowStatus::ready, std::nullopt),
+         BulkAssociationChangeRow(listed(state, u"jpeg"_qs), editor, RowStatus::ready, std::nullopt)});
+    state.confirmBulkPlan(plan);
+    EXPECT_EQ(state.bulkApplySummary(), BulkAssociationApplySummary(2, 0, 1, 0));
+    EXPECT_EQ(currentOf(state, u"jpeg"_qs), viewer);
+    state.confirmBulkPlan(stale);
+    EXPECT_EQ(currentOf(state, u"jpeg"_qs), editor);
+    EXPECT_EQ(state.changeHistory()[0].previousApp(), editor);
+    EXPECT_EQ(state.changeHistory()[1].previousApp(), viewer);
+}
+
+TEST_F(StateTest, ChangeTheStoreCouldNotRecordShowsTheRealDefaultAndSaysSo)
+{
+    const QString notRecorded =
+        u"기본 앱은 바뀌었을 수 있지만 변경 기록을 저장하지 못했습니다: 디스크 가득 참"_qs;
+    struct Case {
+        const char *name;
+        std::function<void()> act;
+        std::optional<AssociatedApp> shownAfter;
+    };
+    const QList<Case> cases{
+        {"change",
+         [&] { state.confirmPendingChange(PendingAssociationChange(state.associations()[0], viewer)); },
+         viewer},
+        {"undo", [&] { state.undoRecentChange(); }, editor},
+        {"bulk row",
+         [&] {
+             state.setBulkSelectionEnabled(true);
+             state.toggleBulkSelection(listed(state, u"jpeg"_qs));
+             state.confirmBulkPlan(state.makeBulkPlan(viewer, false));
+         },
+         viewer},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        manager->failRecording(nullptr);
+        loadWith({jpeg(u"jpg"_qs, editor), jpeg(u"jpeg"_qs, editor)},
+                 {AssociationChangeRecord(u"r"_qs, u"jpg"_qs, u"image/jpeg"_qs, editor, viewer,
+                                          Timestamp(1.0), Status::verified, std::nullopt)});
+        const auto history = state.changeHistory();
+        state.setPendingChange(PendingAssociationChange(listed(state, u"jpg"_qs), viewer));
+        state.setAlertMessage(std::nullopt);
+        manager->failRecording(failure(u"디스크 가득 참"_qs));
+        c.act();
+        EXPECT_EQ(currentOf(state, u"jpg"_qs), c.shownAfter);
+        EXPECT_EQ(currentOf(state, u"jpeg"_qs), c.shownAfter);
+        EXPECT_EQ(state.changeHistory(), history);
+        if (state.bulkApplySummary()) {
+            EXPECT_EQ(state.bulkApplySummary(), BulkAssociationApplySummary(0, 0, 0, 0, 1));
+            EXPECT_EQ(state.bulkApplySummary()->message(),
+                      u"검증 완료 0개, 실패 0개, 건너뜀 0개, 확인 필요 0개\n"
+                      "기본 앱은 바뀌었을 수 있지만 변경 기록을 저장하지 못했습니다 (1개)"_qs);
+            state.clearBulkSummary();
+        } else {
+            EXPECT_EQ(state.alertMessage(), notRecorded);
+        }
+    }
+}
+
+TEST_F(StateTest, AnOlderConfirmationKeepsANewerProposalAndAnUndoRunsOncePerRecord)
+{
+    loadWith({assoc(u"pdf"_qs, editor, {editor, viewer, player})},
+             {record(u"1"_qs, u"pdf"_qs, viewer, Status::verified)});
+    const auto pdf = state.associations()[0];
+    manager->hold(Op::applyDefaultApplication);
+    state.requestApply(viewer, pdf);
+    state.confirmPendingChange();
+    state.requestApply(player, pdf);
+    manager->releaseAll();
+    EXPECT_EQ(state.pendingChange(), PendingAssociationChange(pdf, player));
+
+    manager->hold(Op::undoChange);
+    const auto target = state.changeHistory().last();
+    state.undoChange(target);
+    state.undoChange(target);
+    EXPECT_EQ(manager->callCount(Op::undoChange), 1);
+    manager->releaseAll();
+    state.undoChange(target);
+    EXPECT_EQ(manager->callCount(Op::undoChange), 2);
 }
 
 } // namespace

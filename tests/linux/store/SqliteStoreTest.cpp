@@ -92,6 +92,9 @@ TEST_F(SqliteStore, FileLivesUnderStateHomeWithPrivateModes)
 
     auto defaults = std::make_shared<SqliteKeyValueStore>();
     EXPECT_FALSE(QFileInfo::exists(filePath)) << "opened before first use";
+    // Reading a fresh profile finds nothing and creates nothing.
+    EXPECT_TRUE(historyStore(defaults)->loadHistory().isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(stateHome)) << "created by a read";
     historyStore(defaults)->save(historyRecord(u"A"_qs, 1));
     EXPECT_EQ(modeOf(stateHome), 0700u);
     EXPECT_EQ(modeOf(stateHome + u"/halvora"_qs), 0700u);

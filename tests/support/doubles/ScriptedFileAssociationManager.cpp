@@ -1,5 +1,6 @@
 #include "support/doubles/ScriptedFileAssociationManager.h"
 
+#include "core/model/ChangeNotRecordedError.h"
 #include "core/model/FileAssociationError.h"
 #include "core/model/FileExtensionNormalizer.h"
 
@@ -58,6 +59,19 @@ std::optional<FileAssociation> ScriptedFileAssociationManager::association(const
     if (found != extra_.constEnd())
         return *found;
     return std::nullopt;
+}
+
+void ScriptedFileAssociationManager::setDefaultForType(const QString &contentTypeIdentifier,
+                                                       const std::optional<AssociatedApp> &app)
+{
+    for (auto &existing : registered_) {
+        if (existing.contentTypeIdentifier() == contentTypeIdentifier)
+            existing = withCurrentApp(existing, app);
+    }
+    for (auto &existing : extra_) {
+        if (existing.contentTypeIdentifier() == contentTypeIdentifier)
+            existing = withCurrentApp(existing, app);
+    }
 }
 
 void ScriptedFileAssociationManager::rethrowIfSet(const std::exception_ptr &failure)
@@ -161,10 +175,10 @@ ScriptedFileAssociationManager::applyDefaultApplication(AssociatedApp app, FileA
     AssociationChangeRecord record(newRecordIdentifier(), extension, association.contentTypeIdentifier(),
                                    association.currentApp(), app, nextRecordTime(), outcome.status,
                                    outcome.message);
-    if (!isFailure(outcome.status)) {
-        if (auto stored = this->association(extension))
-            setAssociation(withCurrentApp(*stored, app));
-    }
+    if (!isFailure(outcome.status))
+        setDefaultForType(association.contentTypeIdentifier(), app);
+    if (recordingFailure_)
+        throw ChangeNotRecordedError(record, recordingFailure_);
     history_.prepend(record);
     if (history_.size() > historyLimit)
         history_ = history_.first(historyLimit);
@@ -187,10 +201,10 @@ ScriptedFileAssociationManager::undoChange(AssociationChangeRecord record)
     const Outcome outcome =
         undoOutcomes_.value(record.fileExtension(), Outcome{AssociationVerificationStatus::undoVerified, {}});
     const AssociationChangeRecord updated = record.updating(outcome.status, outcome.message);
-    if (!isFailure(outcome.status)) {
-        if (auto stored = association(record.fileExtension()))
-            setAssociation(withCurrentApp(*stored, record.previousApp()));
-    }
+    if (!isFailure(outcome.status))
+        setDefaultForType(record.contentTypeIdentifier(), record.previousApp());
+    if (recordingFailure_)
+        throw ChangeNotRecordedError(updated, recordingFailure_);
     for (auto &existing : history_) {
         if (existing.id() == record.id())
             existing = updated;

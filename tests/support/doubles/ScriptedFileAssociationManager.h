@@ -18,8 +18,9 @@ namespace halvora::test {
 
 // An association service whose answers, failures and timing a test scripts. Unscripted it
 // behaves like a cooperative system: extensions are normalised (invalid text throws the
-// normaliser's error), a change takes effect and is recorded as verified at the head of
-// the history, an undo restores the previous app and marks its record undone in place.
+// normaliser's error), a change takes effect for every extension of its content type and is
+// recorded as verified at the head of the history, an undo restores the previous app and
+// marks its record undone in place.
 //
 // Holding: while an operation is held, each new call of it waits at its own gate until
 // the test releases it; the answer is read at release, so a test may change answers or
@@ -75,6 +76,9 @@ public:
     {
         applyFailures_.insert(fileExtension, std::move(failure));
     }
+    // Changes and undos still take effect but are not recorded: they throw
+    // ChangeNotRecordedError with this cause.
+    void failRecording(std::exception_ptr failure) { recordingFailure_ = std::move(failure); }
 
     // --- holding ---------------------------------------------------------------------
     void hold(Operation operation) { holding_.insert(operation, true); }
@@ -118,6 +122,7 @@ private:
     GateAwaiter enter(Operation operation, QString argument);
     bool release(Operation operation, bool newest);
     FileAssociation answer(const QString &normalizedExtension) const;
+    void setDefaultForType(const QString &contentTypeIdentifier, const std::optional<AssociatedApp> &app);
     static void rethrowIfSet(const std::exception_ptr &failure);
 
     QList<FileAssociation> registered_;
@@ -129,6 +134,7 @@ private:
     std::exception_ptr registeredFailure_;
     QHash<QString, std::exception_ptr> loadFailures_;
     std::exception_ptr historyFailure_;
+    std::exception_ptr recordingFailure_;
     QHash<QString, std::exception_ptr> applyFailures_;
 
     QHash<Operation, bool> holding_;
