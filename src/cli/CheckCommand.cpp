@@ -1,0 +1,215 @@
+#include "cli/CheckCommand.h"
+
+#include "cli/BlockingTask.h"
+#include "cli/ObservedManager.h"
+#include "cli/Presentation.h"
+#include "cli/TextTable.h"
+#include "core/model/ModelJson.h"
+#include "core/service/Takeovers.h"
+#include "core/state/HalvoraState.h"
+
+#include <QJsonArray>
+#include <QJsonObject>
+
+namespace halvora::cli {
+
+namespace {
+
+using Operation = ObservedManager::Operation;
+
+QString localTime(Timestamp time)
+{
+    return time.toDateTime().toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+}
+
+QString decidedByText(const Takeover &takeover)
+{
+    return takeover.decidedBy.value_or(QStringLiteral("알 수 없음"));
+}
+
+QJsonObject takeoverJson(const Takeover &takeover)
+{
+    const auto &current = takeover.association.currentApp();
+    return QJsonObject{
+        {"fileExtension", takeover.association.fileExtension()},
+        {"contentTypeIdentifier", takeover.association.contentTypeIdentifier()},
+        {"chosenApp", toJson(takeover.chosenApp)},
+        {"chosenAt", takeover.record.changedAt().toDateTime().toString(Qt::ISODateWithMs)},
+        {"recordId", takeover.record.id()},
+        {"currentApp", current ? toJson(*current) : QJsonValue()},
+        {"decidedBy", takeover.decidedBy ? QJsonValue(*takeover.decidedBy) : QJsonValue()},
+    };
+}
+
+QString takeoverText(const Takeover &takeover, bool colour)
+{
+    const auto &current = takeover.association.currentApp();
+    QString out = sanitizedForTerminal(u'.' + takeover.association.fileExtension() + QStringLiteral("  ") +
+                                       takeover.association.contentTypeIdentifier()) +
+                  u'\n';
+    out += QStringLiteral("  선택한 앱: ") + sanitizedForTerminal(appLabel(takeover.chosenApp)) +
+           QStringLiteral(", ") + localTime(takeover.record.changedAt()) + u'\n';
+    out += QStringLiteral("  현재 기본 앱: ") +
+           (current ? sanitizedForTerminal(appLabel(*current))
+                    : coloured(QStringLiteral("등록된 기본 앱 없음"),
+                               colour ? CellColour::yellow : CellColour::none)) +
+           u'\n';
+    out += QStringLiteral("  지금 정하는 곳: ") + sanitizedForTerminal(decidedByText(takeover)) + u'\n';
+    return out;
+}
+
+[[noreturn]] void raise(const ObservedManager::Failure &failure)
+{
+    const QString description = localizedDescription(failure.error);
+    if (failure.operation == Operation::history)
+        throw CliError(exitCodeFor(failure.error),
+                       QStringLiteral("변경 이력을 읽을 수 없습니다: ") + description);
+    throw CliError(exitCodeFor(failure.error), description);
+}
+
+class Check {
+public:
+    Check(const ParsedCommand &command, CliContext &context)
+        : command_(command), context_(context),
+          manager_(std::make_shared<ObservedManager>(context.service, false)),
+          state_(manager_, context.catalog)
+    {}
+
+    ExitCode run()
+    {
+        const bool restore = command_.has(QStringLiteral("--restore"));
+        if (command_.has(QStringLiteral("--yes")) && !restore)
+            throw CliError::usage(QStringLiteral("--yes 옵션은 --restore와 함께만 쓸 수 있습니다."));
+
+        runToEnd(state_.load());
+        if (const auto failure = manager_->firstFailure({Operation::history}))
+            raise(*failure);
+        const QList<Takeover> found = findTakeovers();
+
+        QJsonArray takeoversJson;
+        for (const Takeover &takeover : found)
+            takeoversJson.append(takeoverJson(takeover));
+        if (!json()) {
+            for (const Takeover &takeover : found)
+                out(takeoverText(takeover, colour()));
+        }
+        if (found.isEmpty())
+            message(QStringLiteral("다른 프로그램이 바꾼 기본 앱이 없습니다."));
+        else if (!restore)
+            message(
+                QStringLiteral("다른 프로그램이 바꾼 기본 앱 %1개. 'halvora-cli check --restore'로 되돌릴 수 "
+                               "있습니다.")
+                    .arg(found.size()));
+        if (!restore) {
+            if (json())
+                out(jsonText(takeoversJson));
+            return found.isEmpty() ? ExitCode::success : ExitCode::notApplied;
+        }
+        return restoreAll(found, takeoversJson);
+    }
+
+private:
+    bool json() const { return command_.has(QStringLiteral("--json")); }
+    bool colour() const { return !json() && context_.console.outputUsesColour(); }
+    void out(const QString &text) { context_.console.writeOut(text); }
+    void message(const QString &text) { context_.console.message(text); }
+
+    // Loads only the extensions whose newest record could still be in force; one that no
+    // longer loads is named and left out.
+    QList<Takeover> findTakeovers()
+    {
+        QList<FileAssociation> loaded;
+        const QList<AssociationChangeRecord> latest = latestRecordPerExtension(state_.changeHistory());
+        for (const AssociationChangeRecord &record : latest) {
+            if (!confirmedApp(record))
+                continue;
+            try {
+                loaded.append(runToEnd(manager_->loadAssociation(record.fileExtension())));
+            } catch (...) {
+                message(u'.' + record.fileExtension() + QStringLiteral("을(를) 불러올 수 없습니다: ") +
+                        localizedDescription(std::current_exception()));
+            }
+        }
+        return takeovers(loaded, latest);
+    }
+
+    ExitCode restoreAll(const QList<Takeover> &found, QJsonArray takeoversJson)
+    {
+        QJsonObject document{{"takeovers", takeoversJson}};
+        auto finish = [&](ExitCode code) {
+            if (json())
+                out(jsonText(document));
+            return code;
+        };
+        if (found.isEmpty())
+            return finish(ExitCode::success);
+        if (!confirm(context_.console,
+                     QStringLiteral("확장자 %1개의 기본 앱을 Halvora에서 선택한 앱으로 되돌립니다.")
+                         .arg(found.size()),
+                     command_.has(QStringLiteral("--yes")))) {
+            message(QStringLiteral("변경하지 않았습니다."));
+            return finish(ExitCode::notApplied);
+        }
+
+        int verified = 0;
+        int failed = 0;
+        int blocked = 0;
+        QJsonArray records;
+        QJsonArray unresolved;
+        for (const Takeover &takeover : found) {
+            // The writer refuses an application that is gone; say so before asking it.
+            if (!context_.applications.applicationWithId(takeover.chosenApp.bundleIdentifier())) {
+                ++blocked;
+                const QString note = QStringLiteral("이 컴퓨터에 설치되지 않은 앱입니다.");
+                unresolved.append(QJsonObject{{"fileExtension", takeover.association.fileExtension()},
+                                              {"application", takeover.chosenApp.bundleIdentifier()},
+                                              {"note", note}});
+                if (!json())
+                    out(coloured(title(BulkAssociationRowStatus::blocked),
+                                 colour() ? CellColour::yellow : CellColour::none) +
+                        QStringLiteral("  ") +
+                        sanitizedForTerminal(u'.' + takeover.association.fileExtension() +
+                                             QStringLiteral("  ") + appLabel(takeover.chosenApp) +
+                                             QStringLiteral(": ") + note) +
+                        u'\n');
+                continue;
+            }
+            manager_->reset();
+            runToEnd(state_.confirmPendingChange(
+                PendingAssociationChange(takeover.association, takeover.chosenApp)));
+            if (const auto failure = manager_->firstFailure({Operation::apply}))
+                raise(*failure);
+            if (!manager_->lastChangeRecord())
+                throw CliError(ExitCode::systemFailure, QStringLiteral("변경 결과를 알 수 없습니다."));
+            const AssociationChangeRecord record = *manager_->lastChangeRecord();
+            records.append(toJson(record));
+            if (!json())
+                out(changeRecordText(record, colour()));
+            if (isFailure(record.verificationStatus()))
+                ++failed;
+            else
+                ++verified;
+        }
+        const BulkAssociationApplySummary summary(verified, failed, 0, blocked);
+        document.insert(QStringLiteral("records"), records);
+        document.insert(QStringLiteral("unresolved"), unresolved);
+        document.insert(QStringLiteral("summary"), summaryJson(summary));
+        if (!json())
+            out(summary.message() + u'\n');
+        return finish(failed > 0 || blocked > 0 ? ExitCode::notApplied : ExitCode::success);
+    }
+
+    const ParsedCommand &command_;
+    CliContext &context_;
+    std::shared_ptr<ObservedManager> manager_;
+    HalvoraState state_;
+};
+
+} // namespace
+
+ExitCode runCheck(const ParsedCommand &command, CliContext &context)
+{
+    return Check(command, context).run();
+}
+
+} // namespace halvora::cli
