@@ -23,11 +23,13 @@ namespace halvora {
 
 namespace {
 
-// Selectable text that is shortened in the middle to fit; the whole text stays available
-// as its tool tip and accessible name.
-class MiddleElidedLabel final : public QLabel {
+// Selectable text that is shortened with "…" to fit; the whole text stays available as its
+// tool tip and accessible name. It asks for no width of its own, so a long text never
+// widens the pane.
+class ElidedLabel final : public QLabel {
 public:
-    MiddleElidedLabel(QString text, QWidget *parent) : QLabel(parent), fullText_(std::move(text))
+    ElidedLabel(QString text, Qt::TextElideMode mode, QWidget *parent)
+        : QLabel(parent), fullText_(std::move(text)), mode_(mode)
     {
         setTextFormat(Qt::PlainText);
         setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -45,13 +47,14 @@ protected:
     void resizeEvent(QResizeEvent *event) override
     {
         QLabel::resizeEvent(event);
-        const QString shown = fontMetrics().elidedText(fullText_, Qt::ElideMiddle, event->size().width());
+        const QString shown = fontMetrics().elidedText(fullText_, mode_, event->size().width());
         if (shown != text())
             setText(shown);
     }
 
 private:
     QString fullText_;
+    Qt::TextElideMode mode_;
 };
 
 // A scrolling area with a thin rounded border drawn over its edge.
@@ -191,17 +194,16 @@ QWidget *AssociationDetailView::buildHeader(const FileAssociation &association,
 
     auto *titles = new QVBoxLayout;
     titles->setSpacing(4);
-    auto *extension = new QLabel(QStringLiteral(".") + association.fileExtension(), header);
+    auto *extension =
+        new ElidedLabel(QStringLiteral(".") + association.fileExtension(), Qt::ElideRight, header);
     extension->setObjectName(QStringLiteral("extensionLabel"));
-    extension->setTextFormat(Qt::PlainText);
     extension->setFont(withWeight(monospacedRoleFont(FontRole::title2), QFont::DemiBold));
     titles->addWidget(extension);
     QLabel *contentType =
         label(association.contentTypeIdentifier(), FontRole::callout, ColorRole::secondary, header, true);
     contentType->setObjectName(QStringLiteral("contentTypeLabel"));
     titles->addWidget(contentType);
-    row->addLayout(titles);
-    row->addStretch(1);
+    row->addLayout(titles, 1);
 
     if (latest) {
         const AssociationVerificationStatus status = latest->verificationStatus();
@@ -250,7 +252,7 @@ QWidget *AssociationDetailView::buildCurrentAppSection(const FileAssociation &as
     QLabel *bundle = label(app->bundleIdentifier(), FontRole::caption, ColorRole::secondary, summary, true);
     bundle->setObjectName(QStringLiteral("currentAppBundleIdentifier"));
     lines->addWidget(bundle);
-    auto *path = new MiddleElidedLabel(app->url().toLocalFile(), summary);
+    auto *path = new ElidedLabel(app->url().toLocalFile(), Qt::ElideMiddle, summary);
     path->setObjectName(QStringLiteral("currentAppPath"));
     applyTextStyle(path, FontRole::caption2, ColorRole::tertiary);
     lines->addWidget(path);
@@ -367,6 +369,7 @@ QWidget *AssociationDetailView::buildCandidateAppsSection(const FileAssociation 
     auto *frameLayout = new QVBoxLayout(frame);
     frameLayout->setContentsMargins(1, 1, 1, 1);
     auto *scroll = new QScrollArea(frame);
+    scroll->setAccessibleName(QStringLiteral("호환 앱"));
     scroll->setObjectName(QStringLiteral("candidateList"));
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setWidgetResizable(true);
@@ -381,12 +384,14 @@ QWidget *AssociationDetailView::buildCandidateAppsSection(const FileAssociation 
     for (const AssociatedApp &app : association.candidateApps()) {
         // The same application elsewhere on disk counts as current too: only the identifier matters.
         const bool isCurrent = current && current->bundleIdentifier() == app.bundleIdentifier();
+        if (rowsLayout->count() > 0)
+            rowsLayout->addWidget(divider(rows));
         rowsLayout->addWidget(buildCandidateRow(association, app, isCurrent));
-        rowsLayout->addWidget(divider(rows));
     }
-    rowsLayout->addStretch(1);
     scroll->setWidget(rows);
     frameLayout->addWidget(scroll);
+    // As tall as its rows and no taller; it scrolls when the pane is shorter.
+    frame->setMaximumHeight(rows->sizeHint().height() + 2);
     frame->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
     column->addWidget(frame);
     column->addStretch(1);

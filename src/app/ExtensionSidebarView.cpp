@@ -618,6 +618,7 @@ void ExtensionSidebarView::syncFromState()
             modeGroup_->button(int(i))->setChecked(true);
     }
     searchField_->setPlaceholderText(searchPrompt(mode));
+    searchField_->setAccessibleDescription(searchPrompt(mode));
     if (searchField_->text() != state_.searchText())
         searchField_->setText(state_.searchText());
 

@@ -1,5 +1,6 @@
 #include "app/MainWindow.h"
 
+#include "app/AppIcon.h"
 #include "app/AssociationDetailView.h"
 #include "app/ExtensionSidebarView.h"
 #include "app/PresentationQueue.h"
@@ -9,12 +10,14 @@
 
 #include <QAction>
 #include <QDialog>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QResizeEvent>
 #include <QShowEvent>
 #include <QSplitter>
 #include <QToolBar>
+#include <QToolButton>
 
 namespace halvora {
 
@@ -61,6 +64,9 @@ MainWindow::MainWindow(HalvoraState &state, DesktopServices services, QWidget *p
 
     presentations_ = new PresentationQueue(this);
 
+    // Built first so that Tab reaches the toolbar before the sidebar and the detail pane.
+    buildToolbar();
+
     splitter_ = new SidebarSplitter(sidebarIdealWidth, this);
     splitter_->setChildrenCollapsible(false);
     sidebar_ = new ExtensionSidebarView(state_, splitter_);
@@ -73,10 +79,9 @@ MainWindow::MainWindow(HalvoraState &state, DesktopServices services, QWidget *p
     splitter_->addWidget(detail_);
     setCentralWidget(splitter_);
 
-    buildToolbar();
-
     connect(&state_, &HalvoraState::selectedExtensionChanged, this, &MainWindow::updateToolbar);
     connect(&state_, &HalvoraState::associationsChanged, this, &MainWindow::updateToolbar);
+    connect(&state_, &HalvoraState::associationsChanged, this, &MainWindow::refreshAppIcons);
     connect(&state_, &HalvoraState::alertMessageChanged, this, &MainWindow::updateErrorAlert);
     updateToolbar();
     updateErrorAlert();
@@ -100,6 +105,7 @@ void MainWindow::buildToolbar()
         action->setStatusTip(help);
         action->setIconVisibleInMenu(true);
         toolbar_->addAction(action);
+        makeKeyboardOperable(toolbar_->widgetForAction(action));
         return action;
     };
     refreshAction_ = makeItem(QStringLiteral("새로고침"), QStringLiteral("arrow.clockwise"),
@@ -131,7 +137,57 @@ void MainWindow::insertChangeCommandActions(const QList<QAction *> &actions)
         toolbar_->insertActions(items.at(next), actions);
     else
         toolbar_->addActions(actions);
+    // Tab goes through the items in toolbar order, also for items added after the panes.
+    QWidget *previous = toolbar_->widgetForAction(last);
+    for (QAction *action : actions) {
+        QWidget *button = toolbar_->widgetForAction(action);
+        makeKeyboardOperable(button);
+        if (previous && button)
+            setTabOrder(previous, button);
+        previous = button;
+    }
     changeCommandActions_.append(actions);
+}
+
+void MainWindow::makeKeyboardOperable(QWidget *button)
+{
+    if (!button)
+        return;
+    // Reached with Tab only: the toolbar items have no shortcut of their own.
+    button->setFocusPolicy(Qt::TabFocus);
+    button->installEventFilter(this);
+}
+
+bool MainWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    // Space presses a tool button already; Return and Enter do the same here, and open the
+    // menu of a menu item.
+    if (event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        auto *button = qobject_cast<QToolButton *>(watched);
+        if (button && (key == Qt::Key_Return || key == Qt::Key_Enter)) {
+            if (button->isEnabled()) {
+                if (button->menu() && button->popupMode() == QToolButton::InstantPopup)
+                    button->showMenu();
+                else
+                    button->click();
+            }
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void MainWindow::refreshAppIcons()
+{
+    QList<QUrl> urls;
+    for (const FileAssociation &association : state_.associations()) {
+        if (association.currentApp())
+            urls.append(association.currentApp()->url());
+        for (const AssociatedApp &app : association.candidateApps())
+            urls.append(app.url());
+    }
+    AppIconCache::instance().refresh(urls);
 }
 
 void MainWindow::setAddExtensionSheetFactory(SheetFactory factory)

@@ -89,8 +89,11 @@ public:
 
 protected:
     void showEvent(QShowEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    void makeKeyboardOperable(QWidget *button);
+    void refreshAppIcons();
     void buildToolbar();
     void updateToolbar();
     void updateErrorAlert();

@@ -1,9 +1,16 @@
 #include "WindowTestSupport.h"
 
+#include "app/AssociationDetailView.h"
 #include "app/ExtensionSidebarView.h"
+#include "app/commands/ChangeCommands.h"
 
+#include <QAccessible>
+#include <QApplication>
+#include <QScrollBar>
 #include <QSplitter>
 #include <QToolBar>
+
+#include <functional>
 
 namespace halvora::test {
 namespace {
@@ -101,6 +108,153 @@ TEST_F(WindowTest, ErrorAlertShowsTheMessageVerbatimAndEveryDismissalClearsIt)
     state.setAlertMessage(u"네 번째"_qs);
     state.setAlertMessage(std::nullopt);
     EXPECT_EQ(queue.currentDialog(), nullptr);
+}
+
+// Tab from where the focus is (the window itself when nothing has it) until the focus is on
+// `target`; false when a whole round of the focus chain never gets there.
+bool tabTo(QWidget *target)
+{
+    for (int i = 0; i < 200 && QApplication::focusWidget() != target; ++i)
+        QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : target->window(),
+                        Qt::Key_Tab);
+    return QApplication::focusWidget() == target;
+}
+
+TEST_F(ChangeCommandTest, KeyboardAloneReachesAndPressesEveryToolbarCommandInOrder)
+{
+    manager->setHistory({record(u"C"_qs, u"txt"_qs, viewer, AssociationVerificationStatus::verified)});
+    waitForTask(state.load());
+    window().activateWindow();
+    ASSERT_TRUE(processEventsUntil([&] { return QApplication::activeWindow() == &window(); }));
+    QMenu *bulkMenu = commands->bulkMenuAction()->menu();
+    bool menuShown = false;
+    QObject::connect(bulkMenu, &QMenu::aboutToShow, bulkMenu, [&] {
+        menuShown = true;
+        QMetaObject::invokeMethod(bulkMenu, &QMenu::close, Qt::QueuedConnection);
+    });
+    checkForBulk({u"pdf"_qs, u"txt"_qs});
+
+    // Reached in toolbar order before the sidebar, each with no shortcut of its own.
+    QList<QWidget *> buttons;
+    for (QAction *action : window().toolbar()->actions()) {
+        EXPECT_TRUE(action->shortcut().isEmpty()) << action->text().toStdString();
+        buttons.append(window().toolbar()->widgetForAction(action));
+    }
+    ASSERT_EQ(buttons.size(), 6);
+    window().sidebar()->searchField()->setFocus();
+    ASSERT_TRUE(tabTo(buttons.first()));
+    const QList<QWidget *> following = buttons.mid(1) << window().sidebar()->modeButton(0);
+    for (QWidget *next : following) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        EXPECT_EQ(QApplication::focusWidget(), next);
+    }
+
+    // Pressed with Space or Return (the menu before bulk mode is switched off again).
+    struct Item {
+        QAction *action;
+        Qt::Key key;
+        std::function<bool()> done;
+    };
+    const QList<Item> items{
+        {window().refreshAction(), Qt::Key_Space,
+         [&] {
+             return manager->calls().contains({Op::loadAssociation, u"pdf"_qs});
+         }},
+        {window().addExtensionAction(), Qt::Key_Return, [&] { return window().isAddingExtension(); }},
+        {window().historyAction(), Qt::Key_Space, [&] { return window().isShowingHistory(); }},
+        {commands->undoAction(), Qt::Key_Return,
+         [&] {
+             return manager->calls().contains({Op::undoChange, u"C"_qs});
+         }},
+        {commands->bulkMenuAction(), Qt::Key_Return, [&] { return menuShown; }},
+        {commands->bulkModeAction(), Qt::Key_Space, [&] { return !state.isBulkSelectionEnabled(); }},
+    };
+    for (const Item &item : items) {
+        SCOPED_TRACE(item.action->text().toStdString());
+        QWidget *button = window().toolbar()->widgetForAction(item.action);
+        // The offscreen platform leaves a closed menu as the active window.
+        window().activateWindow();
+        ASSERT_TRUE(processEventsUntil([&] { return QApplication::activeWindow() == &window(); }));
+        ASSERT_TRUE(tabTo(button));
+        QTest::keyClick(button, item.key);
+        EXPECT_TRUE(processEventsUntil(item.done));
+        if (QDialog *sheet = current())
+            sheet->reject();
+    }
+}
+
+// What a screen reader announces for a control: its accessible name and description.
+std::pair<QString, QString> announced(QWidget *widget)
+{
+    QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(widget);
+    if (!accessible)
+        return {};
+    return {accessible->text(QAccessible::Name), accessible->text(QAccessible::Description)};
+}
+
+TEST_F(ChangeCommandTest, EveryControlAnnouncesItsTitleAndHelp)
+{
+    manager->setHistory({record(u"C"_qs, u"txt"_qs, viewer, AssociationVerificationStatus::verified)});
+    waitForTask(state.load());
+    checkForBulk({u"pdf"_qs, u"txt"_qs});
+    const auto toolbarButton = [&](QAction *action) { return window().toolbar()->widgetForAction(action); };
+    const QList<std::tuple<QWidget *, QString, QString>> known{
+        {toolbarButton(window().refreshAction()), u"새로고침"_qs,
+         u"선택한 확장자의 기본 앱 정보를 다시 읽습니다."_qs},
+        {toolbarButton(window().addExtensionAction()), u"확장자 추가"_qs,
+         u"목록에 없는 확장자를 직접 추가합니다."_qs},
+        {toolbarButton(window().historyAction()), u"변경 이력"_qs,
+         u"기본 앱 변경 이력과 검증 상태를 확인합니다."_qs},
+        {toolbarButton(commands->undoAction()), u"되돌리기"_qs,
+         u"Halvora에서 최근 적용한 변경을 되돌립니다."_qs},
+        {toolbarButton(commands->bulkModeAction()), u"다중 선택 해제"_qs,
+         u"여러 확장자를 선택해 같은 기본 앱으로 일괄 적용합니다."_qs},
+        {toolbarButton(commands->bulkMenuAction()), u"일괄 적용"_qs,
+         u"선택한 확장자에 적용할 앱을 고릅니다."_qs},
+        {window().detail()->findChild<QWidget *>(u"revealButton"_qs), u"Finder에서 보기"_qs,
+         u"Finder에서 앱 위치를 엽니다."_qs},
+        {window().detail()->findChild<QWidget *>(u"copyButton"_qs), u"번들 ID 복사"_qs,
+         u"Bundle ID를 클립보드에 복사합니다."_qs},
+        {window().sidebar()->modeButton(0), u"확장자"_qs, u"목록 보기"_qs},
+        {window().sidebar()->searchField(), u"검색"_qs, searchPrompt(AssociationSidebarMode::extensions)},
+    };
+    for (const auto &[widget, name, description] : known) {
+        ASSERT_NE(widget, nullptr) << name.toStdString();
+        EXPECT_EQ(announced(widget), std::pair(name, description));
+    }
+
+    // Every control the keyboard can reach, in the window and in each sheet, has a name.
+    const QList<std::pair<const char *, std::function<QWidget *()>>> surfaces{
+        {"window", [&]() -> QWidget * { return &window(); }},
+        {"add sheet",
+         [&] {
+             window().setAddingExtension(true);
+             return current();
+         }},
+        {"history sheet",
+         [&] {
+             window().setShowingHistory(true);
+             return current();
+         }},
+        {"bulk preview",
+         [&] {
+             state.setPendingBulkPlan(state.makeBulkPlan(editor, false));
+             return current();
+         }},
+    };
+    for (const auto &[what, open] : surfaces) {
+        SCOPED_TRACE(what);
+        QWidget *surface = open();
+        ASSERT_NE(surface, nullptr);
+        for (QWidget *control : surface->findChildren<QWidget *>()) {
+            if (!(control->focusPolicy() & Qt::TabFocus) || !control->isVisibleTo(surface) ||
+                qobject_cast<QScrollBar *>(control))
+                continue;
+            EXPECT_FALSE(announced(control).first.isEmpty()) << control->metaObject()->className();
+        }
+        if (surface != &window())
+            qobject_cast<QDialog *>(surface)->reject();
+    }
 }
 
 TEST(SymbolIconsTest, EverySymbolTheInterfaceNamesHasAMappingThatDraws)

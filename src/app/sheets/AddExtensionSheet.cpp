@@ -27,6 +27,8 @@ AddExtensionSheet::AddExtensionSheet(std::function<void(const QString &)> onAdd,
     layout->addWidget(title);
 
     textField_->setPlaceholderText(QStringLiteral("예: md, pdf, jpg"));
+    textField_->setAccessibleName(windowTitle());
+    textField_->setAccessibleDescription(textField_->placeholderText());
     textField_->setFixedWidth(320);
     textField_->setClearButtonEnabled(false);
     layout->addWidget(textField_, 0, Qt::AlignLeft);

@@ -119,6 +119,7 @@ BulkPreviewSheet::BulkPreviewSheet(BulkAssociationChangePlan plan, std::function
     layout->addWidget(makeDivider(this));
 
     auto *scroll = new QScrollArea(this);
+    scroll->setAccessibleName(windowTitle());
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setWidgetResizable(true);
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);

@@ -61,6 +61,7 @@ ChangeHistorySheet::ChangeHistorySheet(HalvoraState &state, QWidget *parent)
         new PlaceholderPanel(QStringLiteral("clock"), QStringLiteral("변경 이력 없음"),
                              QStringLiteral("기본 앱을 변경하면 이곳에 검증 결과가 기록됩니다."), content_));
     auto *scroll = new QScrollArea(content_);
+    scroll->setAccessibleName(windowTitle());
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setWidgetResizable(true);
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
