@@ -3,9 +3,32 @@
 #include "cli/CliError.h"
 #include "core/model/FileAssociationError.h"
 
+#include <QDir>
 #include <QFileInfo>
+#include <QStringList>
 
 namespace halvora::cli {
+
+namespace {
+
+// The absolute path of a path relative to the working directory, with "." and ".." worked
+// out against it; ".." at the root stays at the root, as the system treats it.
+QString absolutePath(const QString &path)
+{
+    const QString joined = QDir::isAbsolutePath(path) ? path : QDir::currentPath() + u'/' + path;
+    QStringList parts;
+    for (const QString &part : joined.split(u'/', Qt::SkipEmptyParts)) {
+        if (part == u"..") {
+            if (!parts.isEmpty())
+                parts.removeLast();
+        } else if (part != u".") {
+            parts.append(part);
+        }
+    }
+    return u'/' + parts.join(u'/');
+}
+
+} // namespace
 
 ResolvedApplication resolveApplication(const ApplicationDirectory &directory, const QString &argument)
 {
@@ -16,7 +39,7 @@ ResolvedApplication resolveApplication(const ApplicationDirectory &directory, co
                            QStringLiteral("데스크톱 파일을 찾을 수 없습니다: ") + argument);
         }
         try {
-            return {directory.applicationAt(file.absoluteFilePath()), true};
+            return {directory.applicationAt(absolutePath(argument)), true};
         } catch (const FileAssociationError &error) {
             throw CliError(ExitCode::badInput, error.errorDescription());
         }

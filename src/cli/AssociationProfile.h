@@ -21,6 +21,8 @@ public:
         invalidExtension,
         invalidApplication,
         duplicateExtension,
+        sharedContentType,
+        notARegularFile,
         writeFailed,
     };
 
@@ -55,7 +57,8 @@ AssociationProfile parseProfile(const QByteArray &json);
 AssociationProfile readProfileFile(const QString &path);
 
 QByteArray serializeProfile(const AssociationProfile &profile);
-// Replaces the file as a whole (written beside it, then renamed); throws ProfileError.
+// Replaces the file as a whole (written beside it, then renamed), through a symlink to its
+// target; refuses anything at the path that is not a regular file. Throws ProfileError.
 void writeProfileFile(const QString &path, const AssociationProfile &profile);
 
 } // namespace halvora::cli

@@ -15,9 +15,12 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QHash>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QMap>
+
+#include <algorithm>
 
 namespace halvora::cli {
 
@@ -26,6 +29,8 @@ namespace {
 using Operation = ObservedManager::Operation;
 
 const QString notChanged = QStringLiteral("변경하지 않았습니다.");
+// As many records as the history keeps.
+constexpr qsizetype historyShown = 50;
 
 // A failure the state swallowed, rethrown with the exit code of its kind and a sentence
 // that says which step failed.
@@ -39,10 +44,8 @@ const QString notChanged = QStringLiteral("변경하지 않았습니다.");
     case Operation::history:
         throw CliError(code, QStringLiteral("변경 이력을 읽을 수 없습니다: ") + description);
     case Operation::apply:
-        throw CliError(code,
-                       QStringLiteral("기본 앱은 바뀌었을 수 있지만 변경 기록을 저장하지 못했습니다: ") +
-                           description);
     case Operation::undo:
+        // A change that could not be recorded says so itself (ChangeNotRecordedError).
     case Operation::loadOne:
         throw CliError(code, description);
     }
@@ -133,7 +136,17 @@ private:
             filter = *parsed;
         }
         Session session(context_, true);
-        session.load({Operation::loadAll, Operation::history});
+        // Only the history filters need the history; without them a damaged history is a warning.
+        const bool needsHistory =
+            filter == AssociationFilter::recentlyChanged || filter == AssociationFilter::verificationFailed;
+        if (needsHistory) {
+            session.load({Operation::loadAll, Operation::history});
+        } else {
+            session.load({Operation::loadAll});
+            if (const auto failure = session.manager->firstFailure({Operation::history}))
+                message(QStringLiteral("경고: 변경 이력을 읽을 수 없습니다: ") +
+                        localizedDescription(failure->error));
+        }
         session.state.setSearchText(command_.value(QStringLiteral("--search")).value_or(QString()));
         session.state.setAssociationFilter(filter);
         const QList<FileAssociation> visible = session.state.visibleAssociations();
@@ -180,7 +193,21 @@ private:
         }
         runToEnd(session.state.confirmPendingChange(PendingAssociationChange(association, app)));
         raiseFirst(*session.manager, {Operation::apply});
-        return reportRecord(session, *session.manager->lastChangeRecord());
+        const AssociationChangeRecord &record = *session.manager->lastChangeRecord();
+        // The history keeps the newest records by time; one older than all of them (after the
+        // clock was set back) is dropped at once, and its id must not be shown as if kept.
+        const QList<AssociationChangeRecord> &stored = session.state.changeHistory();
+        if (!session.manager->firstFailure({Operation::history}) &&
+            std::none_of(stored.cbegin(), stored.cend(),
+                         [&](const AssociationChangeRecord &r) { return r.id() == record.id(); })) {
+            const QString notKept =
+                QStringLiteral("이 변경은 저장된 모든 변경 기록보다 오래되어 기록에 남지 않았습니다.");
+            throw CliError(ExitCode::notApplied, (isFailure(record.verificationStatus())
+                                                      ? outcomeText(record) + u' '
+                                                      : QStringLiteral("기본 앱을 변경했지만, ")) +
+                                                     notKept);
+        }
+        return reportRecord(session, record);
     }
 
     // Prints a change or undo record and ends with its outcome.
@@ -243,7 +270,8 @@ private:
     {
         Session session(context_, false);
         session.load({Operation::history});
-        const QList<AssociationChangeRecord> &records = session.state.changeHistory();
+        const QList<AssociationChangeRecord> records =
+            session.state.changeHistory().first(std::min(historyShown, session.state.changeHistory().size()));
         if (json()) {
             QJsonArray array;
             for (const AssociationChangeRecord &record : records)
@@ -349,6 +377,33 @@ private:
         Session session(context_, false);
         session.load({Operation::history});
 
+        // Every extension is looked up first: extensions of one content type share one default,
+        // so a profile that gives them different applications is refused before any change.
+        QHash<QString, FileAssociation> loaded;
+        QHash<QString, QString> lookupFailures;
+        QHash<QString, QString> extensionByType;
+        for (auto entry = profile.defaults.constBegin(); entry != profile.defaults.constEnd(); ++entry) {
+            std::optional<FileAssociation> association;
+            try {
+                association = session.addExtension(entry.key());
+            } catch (const CliError &error) {
+                lookupFailures.insert(entry.key(), error.localizedDescription());
+                continue;
+            }
+            loaded.insert(entry.key(), *association);
+            const QString type = association->contentTypeIdentifier();
+            const auto other = extensionByType.constFind(type);
+            if (other == extensionByType.constEnd()) {
+                extensionByType.insert(type, entry.key());
+            } else if (profile.defaults.value(*other) != entry.value()) {
+                throw ProfileError(
+                    ProfileError::Problem::sharedContentType,
+                    QStringLiteral("프로필의 .%1(%2)과 .%3(%4)은 같은 형식(%5)이라 기본 앱을 하나만 "
+                                   "가질 수 있습니다. 두 항목의 앱을 같게 맞추세요.")
+                        .arg(*other, profile.defaults.value(*other), entry.key(), entry.value(), type));
+            }
+        }
+
         // One bulk plan per application, built with the state's rules.
         QMap<QString, QStringList> extensionsByApp;
         for (auto entry = profile.defaults.constBegin(); entry != profile.defaults.constEnd(); ++entry)
@@ -365,12 +420,11 @@ private:
             }
             session.state.setBulkSelectionEnabled(true);
             for (const QString &extension : entry.value()) {
-                try {
-                    session.state.toggleBulkSelection(session.addExtension(extension));
-                } catch (const CliError &error) {
+                if (const auto found = loaded.constFind(extension); found != loaded.constEnd())
+                    session.state.toggleBulkSelection(*found);
+                else
                     unresolved.append({extension, entry.key(), title(BulkAssociationRowStatus::blocked),
-                                       error.localizedDescription()});
-                }
+                                       lookupFailures.value(extension)});
             }
             const BulkAssociationChangePlan plan = session.state.makeBulkPlan(*app, false);
             session.state.setBulkSelectionEnabled(false);
@@ -426,6 +480,7 @@ private:
         int failed = 0;
         int skipped = 0;
         int blocked = 0;
+        int unrecorded = 0;
         for (const BulkAssociationChangePlan &plan : plans) {
             runToEnd(session.state.confirmBulkPlan(plan));
             const BulkAssociationApplySummary summary = *session.state.bulkApplySummary();
@@ -433,8 +488,9 @@ private:
             failed += summary.failedCount();
             skipped += summary.skippedCount();
             blocked += summary.blockedCount();
+            unrecorded += summary.unrecordedCount();
         }
-        const BulkAssociationApplySummary total(verified, failed, skipped, blocked);
+        const BulkAssociationApplySummary total(verified, failed, skipped, blocked, unrecorded);
         document.insert(QStringLiteral("summary"), summaryJson(total));
         if (!json())
             out(total.message() + u'\n');

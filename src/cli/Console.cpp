@@ -5,7 +5,9 @@
 
 #include <QtGlobal>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <unistd.h>
 
@@ -30,11 +32,13 @@ bool colourAllowed(bool streamIsTerminal, bool noColorSet, const QString &term)
 
 namespace {
 
-void writeAll(FILE *stream, const QString &text)
+// Whether every byte reached the stream's file, flush included.
+bool writeAll(FILE *stream, const QString &text)
 {
     const QByteArray bytes = text.toUtf8();
-    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stream);
-    std::fflush(stream);
+    const size_t size = static_cast<size_t>(bytes.size());
+    const bool written = std::fwrite(bytes.constData(), 1, size, stream) == size;
+    return std::fflush(stream) == 0 && written;
 }
 
 } // namespace
@@ -50,11 +54,20 @@ ProcessConsole::ProcessConsole()
 
 void ProcessConsole::writeOut(const QString &text)
 {
-    writeAll(stdout, text);
+    errno = 0;
+    if (!writeAll(stdout, text)) {
+        const int error = errno;
+        // Later writes must not add half a line to what did get through.
+        std::clearerr(stdout);
+        throw CliError(ExitCode::systemFailure, QStringLiteral("표준 출력에 쓸 수 없습니다: ") +
+                                                    (error != 0 ? QString::fromLocal8Bit(std::strerror(error))
+                                                                : QStringLiteral("알 수 없는 오류")));
+    }
 }
 
 void ProcessConsole::writeErr(const QString &text)
 {
+    // Nowhere left to tell about a failure here.
     writeAll(stderr, text);
 }
 

@@ -13,6 +13,7 @@ class Console {
 public:
     virtual ~Console() = default;
 
+    // Throws CliError (system failure) when the text cannot be written in full.
     virtual void writeOut(const QString &text) = 0;
     virtual void writeErr(const QString &text) = 0;
     // One line from standard input without its line break; none at end of input.

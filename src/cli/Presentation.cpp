@@ -192,6 +192,7 @@ QJsonObject summaryJson(const BulkAssociationApplySummary &summary)
                        {"failedCount", summary.failedCount()},
                        {"skippedCount", summary.skippedCount()},
                        {"blockedCount", summary.blockedCount()},
+                       {"unrecordedCount", summary.unrecordedCount()},
                        {"message", summary.message()}};
 }
 

@@ -184,8 +184,27 @@ TEST(CliProfile, RejectsBadProfilesWithTypedErrors)
     EXPECT_EQ(problemOf("{" + header + R"(,"defaults":{"md":"../x.desktop"}})"), Problem::invalidApplication);
     EXPECT_EQ(problemOf("{" + header + R"(,"defaults":{"md":"editor"}})"), Problem::invalidApplication);
     EXPECT_EQ(problemOf("{" + header + R"(,"defaults":{"md":7}})"), Problem::invalidApplication);
-    EXPECT_EQ(problemOf("{" + header + R"(,"defaults":{"MD":"a.desktop","md":"b.desktop"}})"),
-              Problem::duplicateExtension);
+
+    // One extension given two applications, by two spellings or by one key written twice (which
+    // a JSON reader would quietly reduce to the later one): the message names both entries.
+    const struct {
+        QByteArray defaults;
+        QStringList named;
+    } repeated[] = {
+        {R"({"MD":"a.desktop","md":"b.desktop"})", {"\"MD\"(a.desktop)", "\"md\"(b.desktop)"}},
+        {R"({"md" : "a.desktop", "x\"md": {"md": ["}", "b.desktop"]}, "md":"b\u002edesktop"})",
+         {"\"md\"", "a.desktop", "b.desktop"}},
+    };
+    for (const auto &c : repeated) {
+        try {
+            parseProfile("{" + header + R"(,"defaults":)" + c.defaults + "}");
+            ADD_FAILURE() << "accepted: " << c.defaults.constData();
+        } catch (const ProfileError &error) {
+            EXPECT_EQ(error.problem(), Problem::duplicateExtension);
+            for (const QString &name : c.named)
+                EXPECT_TRUE(error.localizedDescription().contains(name)) << error.what();
+        }
+    }
 
     QTemporaryDir dir;
     EXPECT_EQ(fileProblemOf(dir.filePath("missing.json")), Problem::fileNotFound);

@@ -55,10 +55,35 @@ public:
     }
 };
 
+// The in-memory store, able to refuse every change while reads still work (a full disk).
+class RefusableStore final : public KeyValueStore {
+public:
+    bool refusesWrites = false;
+
+    std::optional<QByteArray> read(const QString &key) override { return held_.read(key); }
+    void write(const QString &key, const QByteArray &value) override
+    {
+        transact([&](KeyValueAccess &a) { a.write(key, value); });
+    }
+    void remove(const QString &key) override
+    {
+        transact([&](KeyValueAccess &a) { a.remove(key); });
+    }
+    void transact(const std::function<void(KeyValueAccess &access)> &body) override
+    {
+        if (refusesWrites)
+            throw LocalizedError("디스크가 가득 찼습니다.");
+        held_.transact(body);
+    }
+
+private:
+    InMemoryKeyValueStore held_;
+};
+
 // One machine: its desktop (in memory), its history store and a console.
 struct Machine {
     InMemoryFileAssociationClient *client = nullptr;
-    std::shared_ptr<InMemoryKeyValueStore> defaults = std::make_shared<InMemoryKeyValueStore>();
+    std::shared_ptr<RefusableStore> defaults = std::make_shared<RefusableStore>();
     std::shared_ptr<FileAssociationService> service;
     FakeDirectory directory;
     cli::test::FakeConsole console;
@@ -186,4 +211,31 @@ TEST(CliCommands, UndoOfAChangeWithoutAPreviousDefaultIsRefused)
     EXPECT_EQ(machine.run({"undo", id.left(8).toLower()}), 1);
     EXPECT_TRUE(machine.console.err.contains(".txt의 현재 기본 앱이 없어"));
     EXPECT_EQ(machine.currentId("txt"), editor.bundleIdentifier());
+}
+
+TEST(CliCommands, AChangeTheStoreCannotRecordIsReportedWithTheRealDefault)
+{
+    Machine machine;
+    ASSERT_EQ(machine.run({"set", "md", "org.example.Viewer", "--yes"}), 0);
+    machine.defaults->refusesWrites = true;
+    const struct {
+        QStringList arguments;
+        AssociatedApp shownAfter;
+    } cases[] = {
+        {{"undo"}, editor},
+        {{"set", "md", "org.example.Viewer", "--yes"}, viewer},
+        {{"bulk", "org.example.Editor", "md", "--yes"}, editor},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.arguments.join(u' ').toStdString());
+        EXPECT_EQ(machine.run(c.arguments), 3);
+        EXPECT_TRUE(machine.console.err.contains(
+            "기본 앱은 바뀌었을 수 있지만 변경 기록을 저장하지 못했습니다: 디스크가 가득 찼습니다."))
+            << machine.console.err.toStdString();
+        EXPECT_EQ(machine.currentId("md"), c.shownAfter.bundleIdentifier());
+    }
+    EXPECT_TRUE(machine.console.out.contains(
+        "확인 필요 0개\n기본 앱은 바뀌었을 수 있지만 변경 기록을 저장하지 못했습니다 (1개)"));
+    machine.defaults->refusesWrites = false;
+    EXPECT_EQ(machine.runJson({"history", "--json"}).toArray().size(), 1);
 }

@@ -1,12 +1,15 @@
 // The built halvora-cli as a child process, each test on a fresh isolated desktop tree,
 // checked against what `gio mime` reports for the same tree.
+#include "core/model/ModelJson.h"
 #include "linux/store/SqliteKeyValueStore.h"
 #include "support/TestIsolation.h"
 #include "support/fixtures/GioMime.h"
 #include "support/fixtures/StandardFixture.h"
 #include "support/fixtures/XdgFixture.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -15,6 +18,8 @@
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 
 using namespace halvora;
 using halvora::test::XdgFixture;
@@ -60,11 +65,23 @@ public:
 
     // Standard input is an empty pipe, never a terminal. Generous limits: the machine
     // running the tests may be busy.
-    Outcome run(const QStringList &arguments) const
+    // noFileMayGrow: every write to a file fails, as on a full disk.
+    Outcome run(const QStringList &arguments, const QString &standardOutputFile = {},
+                bool noFileMayGrow = false) const
     {
         QProcess process;
         process.setProcessEnvironment(environment());
-        process.start(QStringLiteral(HALVORA_CLI_PATH), arguments);
+        if (!standardOutputFile.isEmpty())
+            process.setStandardOutputFile(standardOutputFile);
+        if (noFileMayGrow) {
+            // A file size limit of zero; the signal it raises is ignored, so writes fail instead.
+            process.start(QStringLiteral("/bin/sh"),
+                          QStringList{"-c", "ulimit -f 0; trap '' XFSZ; exec \"$0\" \"$@\"",
+                                      QStringLiteral(HALVORA_CLI_PATH)} +
+                              arguments);
+        } else {
+            process.start(QStringLiteral(HALVORA_CLI_PATH), arguments);
+        }
         process.closeWriteChannel();
         if (!process.waitForFinished(180000) || process.exitStatus() != QProcess::NormalExit) {
             process.kill();
@@ -95,6 +112,13 @@ private:
     QTemporaryDir dir_;
     XdgFixture fixture_;
 };
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    ASSERT_EQ(file.write(bytes), bytes.size());
+}
 
 QByteArray fileBytes(const QString &path)
 {
@@ -306,4 +330,127 @@ TEST(CliProcess, BadInputAndBrokenStoresGiveTheirExitCodeAndAKoreanMessage)
     garbage.close();
     expectFailure({"undo"}, 3, QStringLiteral("변경 이력을 읽을 수 없습니다"));
     EXPECT_EQ(fileBytes(desktop.historyFile()), QByteArray(4096, 'x'));
+}
+
+TEST(CliProcess, OutputsAreCheckedAndOnlyRegularFilesAreReplaced)
+{
+    const Desktop desktop;
+    const QString profile = desktop.path("profile.json");
+    writeFile(profile, "old profile\n");
+
+    // Nothing can be written: the old profile stays byte for byte and no temporary is left.
+    const QStringList before = QDir(desktop.path("")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+    const Outcome full = desktop.run({"export", profile}, {}, true);
+    EXPECT_EQ(full.exitCode, 3) << full;
+    EXPECT_TRUE(full.err.contains(QStringLiteral("프로필 파일을 쓸 수 없습니다"))) << full;
+    EXPECT_EQ(fileBytes(profile), "old profile\n");
+    EXPECT_EQ(QDir(desktop.path("")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), before);
+
+    // Through a symlink the file it names is replaced and the link stays.
+    const QString link = desktop.path("link.json");
+    ASSERT_TRUE(QFile::link(profile, link));
+    const Outcome linked = desktop.run({"export", link});
+    EXPECT_EQ(linked.exitCode, 0) << linked;
+    EXPECT_TRUE(QFileInfo(link).isSymLink());
+    EXPECT_TRUE(fileBytes(profile).contains(standard::notes.toUtf8())) << fileBytes(profile).constData();
+
+    // A FIFO or a folder is never opened nor replaced.
+    const QString fifo = desktop.path("fifo");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    ASSERT_TRUE(QDir().mkdir(desktop.path("folder")));
+    for (const QString &target : {fifo, desktop.path("folder")}) {
+        const Outcome refused = desktop.run({"export", target});
+        EXPECT_EQ(refused.exitCode, 2) << refused;
+        EXPECT_TRUE(refused.err.contains(QStringLiteral("일반 파일이 아닙니다"))) << refused;
+    }
+    struct stat info {};
+    ASSERT_EQ(::lstat(QFile::encodeName(fifo).constData(), &info), 0);
+    EXPECT_TRUE(S_ISFIFO(info.st_mode));
+    EXPECT_TRUE(QFileInfo(desktop.path("folder")).isDir());
+
+    // Standard output that takes nothing.
+    for (const QStringList &arguments :
+         {QStringList{"list", "--json"}, QStringList{"history", "--json"}, QStringList{"export", "-"}}) {
+        const Outcome outcome = desktop.run(arguments, "/dev/full");
+        EXPECT_EQ(outcome.exitCode, 3) << outcome;
+        EXPECT_TRUE(outcome.err.contains(QStringLiteral("표준 출력에 쓸 수 없습니다"))) << outcome;
+    }
+}
+
+TEST(CliProcess, ImportRefusesTwoApplicationsForOneContentTypeBeforeAnyChange)
+{
+    const Desktop desktop;
+    const QString jpeg = QStringLiteral("image/jpeg");
+    const std::optional<QString> before = desktop.gioDefault(jpeg);
+    ASSERT_EQ(before, standard::imageViewer);
+    const QString profile = desktop.path("profile.json");
+    auto importing = [&](const QString &jpg, const QString &jpe) {
+        writeFile(profile, QStringLiteral(R"({"format": "halvora-profile", "version": 1,
+            "defaults": {"jpg": "%1", "jpe": "%2", "pdf": "%3"}})")
+                               .arg(jpg, jpe, standard::browser)
+                               .toUtf8());
+        return desktop.run({"import", profile, "--yes", "--json"});
+    };
+
+    const Outcome conflict = importing(standard::documentViewer, standard::browser);
+    EXPECT_EQ(conflict.exitCode, 2) << conflict;
+    for (const QString &named :
+         {QStringLiteral(".jpg(") + standard::documentViewer, QStringLiteral(".jpe(") + standard::browser})
+        EXPECT_TRUE(conflict.err.contains(named)) << conflict;
+    EXPECT_EQ(desktop.gioDefault(jpeg), before);
+    EXPECT_EQ(desktop.gioDefault(QStringLiteral("application/pdf")), standard::documentViewer);
+    EXPECT_EQ(desktop.runJson({"history", "--json"}).array(), QJsonArray());
+
+    // The same application twice: the second row is planned against the first and skipped.
+    const Outcome agreed = importing(standard::documentViewer, standard::documentViewer);
+    EXPECT_EQ(agreed.exitCode, 0) << agreed;
+    const QJsonObject summary = QJsonDocument::fromJson(agreed.out.toUtf8())[u"summary"].toObject();
+    EXPECT_EQ(summary[u"verifiedCount"].toInt(), 2) << agreed;
+    EXPECT_EQ(summary[u"skippedCount"].toInt(), 1) << agreed;
+    EXPECT_EQ(desktop.gioDefault(jpeg), standard::documentViewer);
+    for (const QJsonValue &record : desktop.runJson({"history", "--json"}).array()) {
+        if (record[u"contentTypeIdentifier"].toString() == jpeg) {
+            EXPECT_EQ(record[u"previousApp"][u"bundleIdentifier"].toString(), *before);
+        }
+    }
+}
+
+TEST(CliProcess, CommandsKeepToTheStoredHistory)
+{
+    const Desktop desktop;
+    // Reading the history of a fresh profile creates nothing.
+    EXPECT_EQ(desktop.run({"history"}).exitCode, 0);
+    EXPECT_EQ(desktop.run({"list"}).exitCode, 0);
+    EXPECT_FALSE(QFileInfo::exists(QFileInfo(desktop.historyFile()).path()));
+
+    // A relative path that climbs above the root counts from the working directory first.
+    const QString entry =
+        desktop.fixture().applicationsDir(XdgFixture::Scope::system) + u'/' + standard::browser;
+    const QJsonObject record =
+        desktop.runJson({"set", "pdf", QStringLiteral("../").repeated(40) + entry.mid(1), "--yes", "--json"})
+            .object();
+    EXPECT_EQ(record[u"replacementApp"][u"url"].toString(), QUrl::fromLocalFile(entry).toString());
+
+    // More records than the history keeps, all later than now (a clock set back).
+    QList<AssociationChangeRecord> future;
+    const AssociatedApp app(u"Notes"_qs, standard::notes, QUrl::fromLocalFile(entry));
+    for (int i = 0; i < 60; ++i)
+        future.append(AssociationChangeRecord(u"future-%1"_qs.arg(i), u"txt"_qs, u"text/plain"_qs, app, app,
+                                              Timestamp(3e9 + i), AssociationVerificationStatus::verified,
+                                              std::nullopt));
+    SqliteKeyValueStore(desktop.historyFile()).write(u"associationChangeHistory"_qs, encodeJsonArray(future));
+    EXPECT_EQ(desktop.runJson({"history", "--json"}).array().size(), 50);
+    const Outcome dropped = desktop.run({"set", "pdf", standard::documentViewer, "--yes"});
+    EXPECT_EQ(dropped.exitCode, 1) << dropped;
+    EXPECT_TRUE(dropped.err.contains(QStringLiteral("기록에 남지 않았습니다"))) << dropped;
+    EXPECT_TRUE(dropped.out.isEmpty()) << dropped;
+    EXPECT_EQ(desktop.gioDefault(QStringLiteral("application/pdf")), standard::documentViewer);
+
+    // A damaged history: the plain list still shows with a warning, a history filter cannot.
+    SqliteKeyValueStore(desktop.historyFile()).write(u"associationChangeHistory"_qs, "[{\"id\": 1");
+    const Outcome listed = desktop.run({"list", "--json"});
+    EXPECT_EQ(listed.exitCode, 0) << listed;
+    EXPECT_GT(QJsonDocument::fromJson(listed.out.toUtf8()).array().size(), 20) << listed;
+    EXPECT_TRUE(listed.err.contains(QStringLiteral("변경 이력을 읽을 수 없습니다"))) << listed;
+    EXPECT_EQ(desktop.run({"list", "--filter", "recentlyChanged"}).exitCode, 3);
 }
