@@ -8,6 +8,7 @@
 #include "core/state/HalvoraState.h"
 #include "linux/desktop/GioDesktopEntries.h"
 #include "linux/desktop/LinuxFileAssociationClient.h"
+#include "linux/mimeapps/DesktopChanges.h"
 #if __has_include("linux/store/SqliteKeyValueStore.h")
 #include "linux/store/SqliteKeyValueStore.h"
 #define HALVORA_HAS_SQLITE_STORE 1
@@ -23,6 +24,20 @@
 
 namespace halvora {
 
+namespace {
+
+QCoro::Task<> recoverInBackground(std::shared_ptr<FileAssociationService> service)
+{
+    try {
+        QCoro::Task<std::optional<AssociationChangeRecord>> recovery = service->recoverInterruptedChange();
+        co_await recovery;
+    } catch (...) {
+        // The next change tries again.
+    }
+}
+
+} // namespace
+
 ApplicationGraph::ApplicationGraph()
 {
     std::unique_ptr<FileAssociationSystemClient> client = makeLinuxFileAssociationClient();
@@ -33,9 +48,15 @@ ApplicationGraph::ApplicationGraph()
     auto userDefaults = std::make_shared<InMemoryKeyValueStore>();
 #endif
     store_ = std::make_shared<UserDefaultsAssociationChangeHistoryStore>(
-        std::move(userDefaults), historyKey, legacyRecentChangeKey, maxHistoryRecords);
+        userDefaults, historyKey, legacyRecentChangeKey, maxHistoryRecords);
     const ExtensionCatalog &catalog = ExtensionCatalog::defaultCatalog();
-    auto service = std::make_shared<FileAssociationService>(std::move(client), store_, catalog);
+    auto service = std::make_shared<FileAssociationService>(
+        std::move(client), store_, catalog, Timestamp::now,
+        mimeapps::makeDesktopChangeGuard(userDefaults,
+                                         std::make_shared<MimeAppsResolver>(XdgEnvironment::fromProcess())));
+    // A change that a killed run left without its record gets it, off the main thread; the
+    // first change of this run would do it otherwise.
+    recoverInBackground(service);
     state_ = std::make_unique<HalvoraState>(std::move(service), catalog);
 }
 

@@ -1,4 +1,5 @@
 // halvora-cli: the same associations, changes and history as the window, for scripts.
+#include "cli/BlockingTask.h"
 #include "cli/Commands.h"
 #include "cli/Console.h"
 #include "cli/LinuxApplicationDirectory.h"
@@ -6,6 +7,7 @@
 #include "core/model/ExtensionCatalog.h"
 #include "core/service/FileAssociationService.h"
 #include "linux/desktop/LinuxFileAssociationClient.h"
+#include "linux/mimeapps/DesktopChanges.h"
 #include "linux/store/SqliteKeyValueStore.h"
 
 #include <QCoreApplication>
@@ -26,10 +28,19 @@ int main(int argc, char **argv)
     QCoreApplication::setApplicationVersion(QStringLiteral(HALVORA_VERSION));
 
     using namespace halvora;
+    auto keyValues = std::make_shared<SqliteKeyValueStore>();
     auto store = std::make_shared<UserDefaultsAssociationChangeHistoryStore>(
-        std::make_shared<SqliteKeyValueStore>(), historyKey, legacyRecentChangeKey, maxHistoryRecords);
-    auto service = std::make_shared<FileAssociationService>(makeLinuxFileAssociationClient(), store,
-                                                            ExtensionCatalog::defaultCatalog());
+        keyValues, historyKey, legacyRecentChangeKey, maxHistoryRecords);
+    auto service = std::make_shared<FileAssociationService>(
+        makeLinuxFileAssociationClient(), store, ExtensionCatalog::defaultCatalog(), Timestamp::now,
+        mimeapps::makeDesktopChangeGuard(keyValues,
+                                         std::make_shared<MimeAppsResolver>(XdgEnvironment::fromProcess())));
+    // A change that a killed run left without its record gets it before anything else.
+    try {
+        cli::runToEnd(service->recoverInterruptedChange());
+    } catch (...) {
+        // The next change tries again; reading must not fail for it.
+    }
     // A client of its own, only to describe the applications named on the command line.
     const cli::LinuxApplicationDirectory applications{
         std::shared_ptr<const WorkspaceFileAssociationClient>{makeLinuxFileAssociationClient()}};

@@ -61,8 +61,10 @@ TEST(ServiceAgainstDesktop, AnEntryOutsideEveryDataDirectoryIsNotRecordedAsVerif
     const FileAssociation pdf = waitForTask(service->loadAssociation(u"pdf"_qs));
     const AssociationChangeRecord record = waitForTask(service->applyDefaultApplication(outside, pdf));
 
-    EXPECT_EQ(record.verificationStatus(), AssociationVerificationStatus::verificationFailed)
+    // Refused before anything is written: its ID could never resolve.
+    EXPECT_EQ(record.verificationStatus(), AssociationVerificationStatus::apiFailed)
         << record.verificationMessage().value_or(QString()).toStdString();
+    EXPECT_TRUE(record.verificationMessage().value_or(QString()).contains(u"~/.local/share/applications"_qs));
     EXPECT_NE(gioDefault(pdf.contentTypeIdentifier()), outside.bundleIdentifier());
     EXPECT_EQ(service->loadChangeHistory(), QList<AssociationChangeRecord>{record});
 }

@@ -17,9 +17,10 @@ namespace halvora {
 FileAssociationService::FileAssociationService(
     std::unique_ptr<FileAssociationSystemClient> client,
     std::shared_ptr<AssociationChangeHistoryStore> changeHistoryStore, ExtensionCatalog extensionCatalog,
-    std::function<Timestamp()> clock)
+    std::function<Timestamp()> clock, std::shared_ptr<ChangeGuard> changeGuard)
     : client_(std::move(client)), changeHistoryStore_(std::move(changeHistoryStore)),
-      extensionCatalog_(std::move(extensionCatalog)), clock_(std::move(clock))
+      extensionCatalog_(std::move(extensionCatalog)), clock_(std::move(clock)),
+      changeGuard_(changeGuard ? std::move(changeGuard) : makeUnguardedChanges())
 {}
 
 // Each coroutine hands its blocking half to the pool as a member function with copied
@@ -44,11 +45,22 @@ FileAssociationService::applyDefaultApplication(AssociatedApp app, FileAssociati
 {
     // Taken before the request so that the record says when the user asked for the change.
     const Timestamp changedAt = clock_();
+    // The record exists before the change, as the intent that a killed run leaves behind.
+    const AssociationChangeRecord planned(newRecordIdentifier(), association.fileExtension(),
+                                          association.contentTypeIdentifier(), association.currentApp(), app,
+                                          changedAt, AssociationVerificationStatus::apiFailed, std::nullopt);
+    QCoro::Task<std::shared_ptr<ChangeSession>> entering = changeGuard_->enter();
+    const std::shared_ptr<ChangeSession> session = co_await entering;
+    QFuture<std::optional<AssociationChangeRecord>> opening =
+        QtConcurrent::run(&FileAssociationService::openBlocking, this, session,
+                          std::optional<ChangeIntent>(ChangeIntent{ChangeIntent::Kind::apply, planned}));
+    co_await opening;
+
     QCoro::Task<std::optional<QString>> request = requestDefault(app, association.contentTypeIdentifier());
     const std::optional<QString> requestFailure = co_await request;
 
-    QFuture<AssociationChangeRecord> work = QtConcurrent::run(
-        &FileAssociationService::recordApplyBlocking, this, app, association, changedAt, requestFailure);
+    QFuture<AssociationChangeRecord> work = QtConcurrent::run(&FileAssociationService::recordApplyBlocking,
+                                                              this, planned, requestFailure, session);
     co_return co_await work;
 }
 
@@ -62,13 +74,58 @@ QCoro::Task<AssociationChangeRecord> FileAssociationService::undoChange(Associat
     if (!record.previousApp())
         throw FileAssociationError::noPreviousApplication(record.fileExtension());
 
+    QCoro::Task<std::shared_ptr<ChangeSession>> entering = changeGuard_->enter();
+    const std::shared_ptr<ChangeSession> session = co_await entering;
+    QFuture<std::optional<AssociationChangeRecord>> opening =
+        QtConcurrent::run(&FileAssociationService::openBlocking, this, session,
+                          std::optional<ChangeIntent>(ChangeIntent{ChangeIntent::Kind::undo, record}));
+    co_await opening;
+
     QCoro::Task<std::optional<QString>> request =
         requestDefault(*record.previousApp(), record.contentTypeIdentifier());
     const std::optional<QString> requestFailure = co_await request;
 
     QFuture<AssociationChangeRecord> work =
-        QtConcurrent::run(&FileAssociationService::recordUndoBlocking, this, record, requestFailure);
+        QtConcurrent::run(&FileAssociationService::recordUndoBlocking, this, record, requestFailure, session);
     co_return co_await work;
+}
+
+QCoro::Task<std::optional<AssociationChangeRecord>> FileAssociationService::recoverInterruptedChange()
+{
+    QCoro::Task<std::shared_ptr<ChangeSession>> entering = changeGuard_->enter();
+    const std::shared_ptr<ChangeSession> session = co_await entering;
+    QFuture<std::optional<AssociationChangeRecord>> settling = QtConcurrent::run(
+        &FileAssociationService::openBlocking, this, session, std::optional<ChangeIntent>());
+    co_return co_await settling;
+}
+
+std::optional<AssociationChangeRecord>
+FileAssociationService::openBlocking(const std::shared_ptr<ChangeSession> &session,
+                                     const std::optional<ChangeIntent> &intent) const
+{
+    std::optional<AssociationChangeRecord> settled;
+    if (const std::optional<ChangeIntent> left = session->abandoned()) {
+        // The killed run may have changed the lists or not, and may have stored its record
+        // or not: what the system says now is its true outcome, stored under its own id.
+        const AssociationChangeRecord &record = left->record;
+        if (left->kind == ChangeIntent::Kind::apply) {
+            const auto [status, message] = outcome(
+                std::nullopt, record, record.replacementApp(), AssociationVerificationStatus::apiFailed,
+                AssociationVerificationStatus::verified, AssociationVerificationStatus::verificationFailed);
+            settled = record.updating(status, message);
+            changeHistoryStore_->save(*settled);
+        } else if (record.previousApp()) {
+            const auto [status, message] = outcome(
+                std::nullopt, record, *record.previousApp(), AssociationVerificationStatus::undoFailed,
+                AssociationVerificationStatus::undoVerified, AssociationVerificationStatus::undoFailed);
+            settled = record.updating(status, message);
+            changeHistoryStore_->update(*settled);
+        }
+        session->finish();
+    }
+    if (intent)
+        session->begin(*intent);
+    return settled;
 }
 
 QCoro::Task<std::optional<QString>>
@@ -113,33 +170,34 @@ FileAssociation FileAssociationService::loadOneBlocking(const QString &extension
 }
 
 AssociationChangeRecord
-FileAssociationService::recordApplyBlocking(const AssociatedApp &app, const FileAssociation &association,
-                                            Timestamp changedAt,
-                                            const std::optional<QString> &requestFailure) const
+FileAssociationService::recordApplyBlocking(const AssociationChangeRecord &planned,
+                                            const std::optional<QString> &requestFailure,
+                                            const std::shared_ptr<ChangeSession> &session) const
 {
     const auto [status, message] =
-        outcome(requestFailure, association.fileExtension(), app, AssociationVerificationStatus::apiFailed,
+        outcome(requestFailure, planned, planned.replacementApp(), AssociationVerificationStatus::apiFailed,
                 AssociationVerificationStatus::verified, AssociationVerificationStatus::verificationFailed);
-    const AssociationChangeRecord record(newRecordIdentifier(), association.fileExtension(),
-                                         association.contentTypeIdentifier(), association.currentApp(), app,
-                                         changedAt, status, message);
+    const AssociationChangeRecord record = planned.updating(status, message);
     try {
         changeHistoryStore_->save(record);
     } catch (...) {
         // The system has been asked already: the caller must learn that, not only the store's fault.
+        // The intent stays for the next run.
         throw ChangeNotRecordedError(record, std::current_exception());
     }
+    // Only once the record is stored: a failed save leaves the intent for the next run.
+    session->finish();
     return record;
 }
 
 AssociationChangeRecord
 FileAssociationService::recordUndoBlocking(const AssociationChangeRecord &record,
-                                           const std::optional<QString> &requestFailure) const
+                                           const std::optional<QString> &requestFailure,
+                                           const std::shared_ptr<ChangeSession> &session) const
 {
     const auto [status, message] =
-        outcome(requestFailure, record.fileExtension(), *record.previousApp(),
-                AssociationVerificationStatus::undoFailed, AssociationVerificationStatus::undoVerified,
-                AssociationVerificationStatus::undoFailed);
+        outcome(requestFailure, record, *record.previousApp(), AssociationVerificationStatus::undoFailed,
+                AssociationVerificationStatus::undoVerified, AssociationVerificationStatus::undoFailed);
     // Same id and time: the entry of the original change now tells how its undo went.
     const AssociationChangeRecord updated = record.updating(status, message);
     try {
@@ -147,25 +205,32 @@ FileAssociationService::recordUndoBlocking(const AssociationChangeRecord &record
     } catch (...) {
         throw ChangeNotRecordedError(updated, std::current_exception());
     }
+    session->finish();
     return updated;
 }
 
-FileAssociationService::Outcome
-FileAssociationService::outcome(const std::optional<QString> &requestFailure, const QString &fileExtension,
-                                const AssociatedApp &expected, AssociationVerificationStatus refused,
-                                AssociationVerificationStatus confirmed,
-                                AssociationVerificationStatus unconfirmed) const
+FileAssociationService::Outcome FileAssociationService::outcome(
+    const std::optional<QString> &requestFailure, const AssociationChangeRecord &record,
+    const AssociatedApp &expected, AssociationVerificationStatus refused,
+    AssociationVerificationStatus confirmed, AssociationVerificationStatus unconfirmed) const
 {
     if (requestFailure)
         return {refused, requestFailure};
+    bool reloadConfirms = false;
     try {
-        const FileAssociation reloaded = client_->loadAssociation(fileExtension);
+        const FileAssociation reloaded = client_->loadAssociation(record.fileExtension());
         // Another copy of the same application elsewhere on disk still counts as confirmed.
-        if (reloaded.currentApp() && reloaded.currentApp()->bundleIdentifier() == expected.bundleIdentifier())
-            return {confirmed, std::nullopt};
+        reloadConfirms =
+            reloaded.currentApp() && reloaded.currentApp()->bundleIdentifier() == expected.bundleIdentifier();
     } catch (...) {
         // A reload that fails proves nothing; the change stays unconfirmed.
     }
+    // The guard's own look can say why a change does not hold (who else decides).
+    if (std::optional<QString> disagreement =
+            changeGuard_->disagreement(record.contentTypeIdentifier(), expected))
+        return {unconfirmed, std::move(disagreement)};
+    if (reloadConfirms)
+        return {confirmed, std::nullopt};
     return {unconfirmed, verificationMismatchMessage};
 }
 

@@ -4,6 +4,7 @@
 #include "core/model/ExtensionCatalog.h"
 #include "core/model/Models.h"
 #include "core/model/Timestamp.h"
+#include "core/service/ChangeGuard.h"
 #include "core/service/FileAssociationManaging.h"
 #include "core/system/FileAssociationSystemClient.h"
 
@@ -29,7 +30,8 @@ public:
     FileAssociationService(std::unique_ptr<FileAssociationSystemClient> client,
                            std::shared_ptr<AssociationChangeHistoryStore> changeHistoryStore,
                            ExtensionCatalog extensionCatalog,
-                           std::function<Timestamp()> clock = Timestamp::now);
+                           std::function<Timestamp()> clock = Timestamp::now,
+                           std::shared_ptr<ChangeGuard> changeGuard = makeUnguardedChanges());
 
     QCoro::Task<QList<FileAssociation>> loadRegisteredAssociations() override;
     QCoro::Task<FileAssociation> loadAssociation(QString extension) override;
@@ -38,15 +40,24 @@ public:
     QList<AssociationChangeRecord> loadChangeHistory() override;
     QCoro::Task<AssociationChangeRecord> undoChange(AssociationChangeRecord record) override;
 
+    // Stores the record of a change that a killed run left unrecorded, with the status the
+    // system now confirms, and returns it; nothing when no change was left. Every change
+    // does this first too.
+    QCoro::Task<std::optional<AssociationChangeRecord>> recoverInterruptedChange();
+
 private:
     // The blocking halves of the operations, run on the pool.
     QList<FileAssociation> loadAllBlocking() const;
     FileAssociation loadOneBlocking(const QString &extension) const;
-    AssociationChangeRecord recordApplyBlocking(const AssociatedApp &app, const FileAssociation &association,
-                                                Timestamp changedAt,
-                                                const std::optional<QString> &requestFailure) const;
+    AssociationChangeRecord recordApplyBlocking(const AssociationChangeRecord &planned,
+                                                const std::optional<QString> &requestFailure,
+                                                const std::shared_ptr<ChangeSession> &session) const;
     AssociationChangeRecord recordUndoBlocking(const AssociationChangeRecord &record,
-                                               const std::optional<QString> &requestFailure) const;
+                                               const std::optional<QString> &requestFailure,
+                                               const std::shared_ptr<ChangeSession> &session) const;
+    // Settles what a killed run left, then stores this change's intent.
+    std::optional<AssociationChangeRecord> openBlocking(const std::shared_ptr<ChangeSession> &session,
+                                                        const std::optional<ChangeIntent> &intent) const;
 
     // The client's failure description, or nothing when the request succeeded.
     QCoro::Task<std::optional<QString>> requestDefault(AssociatedApp app,
@@ -57,7 +68,7 @@ private:
     };
     // Blocking. A refused request keeps its description; an accepted one is confirmed when the
     // system now reports an application with the expected identifier for the extension.
-    Outcome outcome(const std::optional<QString> &requestFailure, const QString &fileExtension,
+    Outcome outcome(const std::optional<QString> &requestFailure, const AssociationChangeRecord &record,
                     const AssociatedApp &expected, AssociationVerificationStatus refused,
                     AssociationVerificationStatus confirmed, AssociationVerificationStatus unconfirmed) const;
 
@@ -65,6 +76,7 @@ private:
     std::shared_ptr<AssociationChangeHistoryStore> changeHistoryStore_;
     ExtensionCatalog extensionCatalog_;
     std::function<Timestamp()> clock_;
+    std::shared_ptr<ChangeGuard> changeGuard_;
 };
 
 } // namespace halvora

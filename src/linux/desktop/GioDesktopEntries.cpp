@@ -3,6 +3,7 @@
 #include "core/model/FileAssociationError.h"
 #include "linux/desktop/GioChangeSync.h"
 #include "linux/desktop/GlibHandles.h"
+#include "linux/mimeapps/MimeAppsWriter.h"
 
 #include <gio/gdesktopappinfo.h>
 
@@ -97,22 +98,11 @@ QList<DesktopEntry> GioApplications::applications(const QString &contentType) co
 
 void GioApplications::setDefaultApplication(const QUrl &application, const QString &contentType) const
 {
-    const glib::Object<GDesktopAppInfo> info = loadFile(application);
-    if (!info || g_desktop_app_info_get_is_hidden(info.get())) {
-        throw FileAssociationError::systemFailure(
-            QStringLiteral("'%1' 데스크톱 항목을 응용프로그램으로 불러올 수 없습니다.")
-                .arg(application.isLocalFile() ? application.toLocalFile() : application.toString()));
-    }
     GioChangeSync::instance().change([&] {
-        GError *rawError = nullptr;
-        if (!g_app_info_set_as_default_for_type(G_APP_INFO(info.get()), utf8(contentType).constData(),
-                                                &rawError)) {
-            // glib's own reason is English and names the low-level cause; lead with what failed.
-            const glib::Error error(rawError);
-            const QString lead = QStringLiteral("기본 앱 설정을 mimeapps.list에 저장하지 못했습니다.");
-            throw FileAssociationError::systemFailure(
-                error ? QStringLiteral("%1 (원인: %2)").arg(lead, glib::text(error->message)) : lead);
-        }
+        const mimeapps::MimeAppsWriter writer(
+            std::make_shared<MimeAppsResolver>(XdgEnvironment::fromProcess()));
+        writer.setDefault(application.isLocalFile() ? application.toLocalFile() : application.toString(),
+                          contentType);
     });
 }
 

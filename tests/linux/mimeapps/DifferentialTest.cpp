@@ -1,0 +1,106 @@
+#include "RandomDesktopTree.h"
+
+#include "linux/mimeapps/GioProbe.h"
+#include "linux/mimeapps/MimeAppsResolver.h"
+
+#include <gtest/gtest.h>
+
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <iostream>
+
+namespace halvora {
+namespace {
+
+QStringList ids(const QList<CandidateAnswer> &candidates)
+{
+    QStringList result;
+    for (const CandidateAnswer &candidate : candidates)
+        result.append(candidate.app.desktopId);
+    return result;
+}
+
+QList<GioProbeLine> askGio(const QProcessEnvironment &environment, const QStringList &types)
+{
+    const std::optional<QString> probe = findGioProbe();
+    if (!probe)
+        throw std::runtime_error("the GIO probe is not built");
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    // GIO warns about groups it ignores; the generator writes them on purpose.
+    process.setStandardErrorFile(QProcess::nullDevice());
+    process.start(*probe, types);
+    if (!process.waitForFinished(-1) || process.exitCode() != 0)
+        throw std::runtime_error("the GIO probe failed");
+    return parseGioProbeOutput(process.readAllStandardOutput());
+}
+
+struct Tally {
+    int defaults = 0;
+    int longLists = 0;
+    int answers = 0;
+};
+
+// Returns a description of the first disagreement, or nothing.
+std::optional<std::string> disagreement(std::uint64_t seed, Tally &tally)
+{
+    QTemporaryDir root;
+    const test::RandomDesktopTree tree(root.path(), seed);
+    const QList<GioProbeLine> gio = askGio(tree.environment, tree.types);
+    const MimeAppsResolver resolver(XdgEnvironment::from(tree.environment));
+    if (gio.size() != tree.types.size())
+        return "the probe answered " + std::to_string(gio.size()) + " lines";
+    for (const GioProbeLine &line : gio) {
+        const DefaultAnswer ours = resolver.defaultFor(line.type);
+        const std::optional<QString> ourDefault =
+            ours.app ? std::optional<QString>(ours.app->desktopId) : std::nullopt;
+        const QStringList ourCandidates = ids(resolver.candidatesFor(line.type));
+        ++tally.answers;
+        tally.defaults += line.defaultId ? 1 : 0;
+        tally.longLists += line.candidateIds.size() >= 2 ? 1 : 0;
+        if (ourDefault != line.defaultId || ourCandidates != line.candidateIds) {
+            root.setAutoRemove(!qEnvironmentVariableIsSet("HALVORA_DIFF_KEEP"));
+            return QStringLiteral("tree %1 (%2), type %3: GIO %4 [%5], resolver %6 [%7]")
+                .arg(seed)
+                .arg(root.path(), line.type, line.defaultId.value_or(QStringLiteral("-")),
+                     line.candidateIds.join(u';'), ourDefault.value_or(QStringLiteral("-")),
+                     ourCandidates.join(u';'))
+                .toStdString();
+        }
+    }
+    return std::nullopt;
+}
+
+// Trees that once disagreed, kept as they are.
+const std::uint64_t regressionTrees[] = {0};
+
+TEST(MimeAppsResolver, AnswersAsGioOnRandomDesktops)
+{
+    const std::uint64_t seed = qEnvironmentVariableIsSet("HALVORA_DIFF_SEED")
+                                   ? qEnvironmentVariable("HALVORA_DIFF_SEED").toULongLong()
+                                   : 20261207;
+    const int trees = qEnvironmentVariableIsSet("HALVORA_DIFF_TREES")
+                          ? qEnvironmentVariableIntValue("HALVORA_DIFF_TREES")
+                          : 300;
+    std::vector<std::uint64_t> seeds(std::begin(regressionTrees), std::end(regressionTrees));
+    for (int i = 0; i < trees; ++i)
+        seeds.push_back(seed * 1000003u + std::uint64_t(i));
+    int failures = 0;
+    Tally tally;
+    for (const std::uint64_t tree : seeds) {
+        if (const std::optional<std::string> problem = disagreement(tree, tally)) {
+            ADD_FAILURE() << *problem;
+            if (++failures == 5)
+                break;
+        }
+    }
+    // The trees must make GIO answer something worth comparing.
+    EXPECT_GT(tally.defaults, tally.answers / 4);
+    EXPECT_GT(tally.longLists, tally.answers / 4);
+    std::cout << tally.answers << " answers, " << tally.defaults << " defaults, " << tally.longLists
+              << " with several candidates\n";
+}
+
+} // namespace
+} // namespace halvora

@@ -1,0 +1,182 @@
+#include "linux/mimeapps/DurableFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace halvora::mimeapps;
+
+namespace {
+
+QByteArray native(const QString &path)
+{
+    return QFile::encodeName(path);
+}
+
+void write(const QString &path, const QByteArray &bytes, mode_t mode = 0644)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(bytes);
+    file.close();
+    ::chmod(native(path).constData(), mode);
+}
+
+QByteArray read(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+unsigned modeOf(const QString &path)
+{
+    struct stat info {};
+    ::stat(native(path).constData(), &info);
+    return info.st_mode & 07777;
+}
+
+// Everything in a directory tree but the given names; nothing else may be left behind.
+QStringList entries(const QString &dir)
+{
+    return QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+}
+
+struct ReplaceCase {
+    const char *name;
+    std::function<void(const QString &root)> arrange;
+    const char *listPath; // relative to root
+    const char *targetPath;
+    bool existed;
+    unsigned mode;
+};
+
+// The named path is read through its links, the link's target is replaced in its own
+// directory, links stay links, modes are kept (new files 0600), leftovers of killed runs go.
+TEST(DurableFile, ReplacesTheTargetAtomicallyKeepingLinksAndModes)
+{
+    const ReplaceCase cases[] = {
+        {"new file in a missing directory", [](const QString &) {}, "cfg/mimeapps.list", "cfg/mimeapps.list",
+         false, 0600},
+        {"existing file keeps its mode",
+         [](const QString &r) { write(r + "/cfg/mimeapps.list", "old", 0640); }, "cfg/mimeapps.list",
+         "cfg/mimeapps.list", true, 0640},
+        {"relative link into a dotfiles tree",
+         [](const QString &r) {
+             write(r + "/dots/mime/apps.list", "old", 0644);
+             QDir().mkpath(r + "/cfg");
+             ::symlink("../dots/mime/apps.list", native(r + "/cfg/mimeapps.list").constData());
+         },
+         "cfg/mimeapps.list", "dots/mime/apps.list", true, 0644},
+        {"dangling link creates its target",
+         [](const QString &r) {
+             QDir().mkpath(r + "/cfg");
+             QDir().mkpath(r + "/dots");
+             ::symlink(native(r + "/dots/apps.list").constData(),
+                       native(r + "/cfg/mimeapps.list").constData());
+         },
+         "cfg/mimeapps.list", "dots/apps.list", false, 0600},
+        {"leftover of a killed run",
+         [](const QString &r) {
+             write(r + "/cfg/mimeapps.list", "old", 0644);
+             write(r + "/cfg/" + temporaryPrefix("mimeapps.list") + "a1b2c3", "torn");
+         },
+         "cfg/mimeapps.list", "cfg/mimeapps.list", true, 0644},
+    };
+    for (const ReplaceCase &c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir root;
+        c.arrange(root.path());
+        const QString list = root.path() + '/' + c.listPath;
+        const QString target = root.path() + '/' + c.targetPath;
+        const bool wasLink = QFileInfo(list).isSymLink();
+
+        const FileSnapshot snapshot = readRegularFile(list);
+        EXPECT_EQ(snapshot.exists, c.existed);
+        EXPECT_EQ(snapshot.target, target);
+        replaceDurably(snapshot, "new bytes\n");
+
+        EXPECT_EQ(read(list), "new bytes\n");
+        EXPECT_EQ(QFileInfo(list).isSymLink(), wasLink);
+        EXPECT_EQ(modeOf(target), c.mode);
+        EXPECT_EQ(entries(QFileInfo(target).absolutePath()), QStringList{QFileInfo(target).fileName()});
+    }
+}
+
+// Run fn where writing is refused: as root, in a child that gave up its privileges.
+int unprivileged(const std::function<int()> &fn)
+{
+    if (::geteuid() != 0)
+        return fn();
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0)
+            ::_exit(90);
+        ::_exit(fn());
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 99;
+}
+
+TEST(DurableFile, RefusesWhatIsNotARegularFileOrCannotBeWritten)
+{
+    QTemporaryDir root;
+    ::chmod(native(root.path()).constData(), 0755);
+    const QString dir = root.path() + "/d";
+    QDir().mkpath(dir);
+    ::mkfifo(native(dir + "/fifo.list").constData(), 0644);
+    QDir().mkpath(dir + "/folder.list");
+    ::symlink("/dev/null", native(dir + "/device.list").constData());
+
+    const struct {
+        const char *name;
+        const char *expected;
+    } refusals[] = {
+        {"fifo.list", "'%1/fifo.list'은(는) 일반 파일이 아니라 FIFO이어서 읽거나 바꾸지 않았습니다."},
+        {"folder.list", "'%1/folder.list'은(는) 일반 파일이 아니라 폴더이어서 읽거나 바꾸지 않았습니다."},
+        {"device.list",
+         "'%1/device.list'은(는) 일반 파일이 아니라 장치 파일이어서 읽거나 바꾸지 않았습니다."},
+    };
+    for (const auto &refusal : refusals) {
+        SCOPED_TRACE(refusal.name);
+        try {
+            readRegularFile(dir + '/' + refusal.name);
+            ADD_FAILURE() << "read";
+        } catch (const ListFileError &error) {
+            EXPECT_EQ(error.localizedDescription(), QString::fromUtf8(refusal.expected).arg(dir));
+        }
+    }
+
+    // A directory the user cannot write: the message names the file and the folder.
+    const QString locked = root.path() + "/locked";
+    write(locked + "/mimeapps.list", "kept\n", 0644);
+    ::chmod(native(locked).constData(), 0555);
+    const int outcome = unprivileged([&] {
+        try {
+            replaceDurably(readRegularFile(locked + "/mimeapps.list"), "changed\n");
+        } catch (const ListFileError &error) {
+            return error.localizedDescription() ==
+                           QStringLiteral(
+                               "'%1/mimeapps.list' 파일을 바꾸지 못했습니다('%1' 폴더에 쓸 수 없음: "
+                               "권한이 없습니다). 파일은 그대로입니다.")
+                               .arg(locked)
+                       ? 0
+                       : 2;
+        }
+        return 1;
+    });
+    EXPECT_EQ(outcome, 0);
+    EXPECT_EQ(read(locked + "/mimeapps.list"), "kept\n");
+    EXPECT_EQ(entries(locked), QStringList{"mimeapps.list"});
+}
+
+} // namespace

@@ -1,0 +1,160 @@
+#include "linux/mimeapps/MimeAppsListEditor.h"
+
+#include <gtest/gtest.h>
+
+using namespace halvora::mimeapps;
+
+namespace {
+
+QByteArray crlf(QByteArray text)
+{
+    return text.replace("\n", "\r\n");
+}
+
+struct EditCase {
+    const char *name;
+    QByteArray before;
+    const char *type;
+    ListKind kind;
+    QByteArray after;
+};
+
+// Every byte outside the changed lines stays; restoring the image taken before gives the
+// original bytes back, also where the change created groups.
+TEST(ListEditor, MakesDefaultKeepingEveryOtherByteAndRestores)
+{
+    const QByteArray rich = "# dotfiles: keep this\n"
+                            "[Default Applications]\n"
+                            "text/plain=old.desktop;other.desktop;\n"
+                            "text/plain[de]=x.desktop\n"
+                            "\n"
+                            "# added by hand\n"
+                            "[Added Associations]\n"
+                            "image/png=a.desktop;\n"
+                            "  text/plain = old.desktop;new.desktop;z\\;odd.desktop\n"
+                            "[Removed Associations]\n"
+                            "text/plain=new.desktop;\n"
+                            "[Other]\n"
+                            "text/plain=kept\n";
+    const QByteArray richAfter = "# dotfiles: keep this\n"
+                                 "[Default Applications]\n"
+                                 "text/plain=new.desktop;old.desktop;other.desktop;\n"
+                                 "text/plain[de]=x.desktop\n"
+                                 "\n"
+                                 "# added by hand\n"
+                                 "[Added Associations]\n"
+                                 "image/png=a.desktop;\n"
+                                 "  text/plain = new.desktop;old.desktop;z\\;odd.desktop\n"
+                                 "[Removed Associations]\n"
+                                 "[Other]\n"
+                                 "text/plain=kept\n";
+    const QByteArray sparse = "[Default Applications]\n"
+                              "image/png=a.desktop;\n"
+                              "# trailing comment of the group\n"
+                              "\n"
+                              "[Added Associations]\n"
+                              "image/png=a.desktop;new.desktop;new.desktop;";
+    const QByteArray sparseAfter = "[Default Applications]\n"
+                                   "image/png=a.desktop;\n"
+                                   "text/plain=new.desktop;\n"
+                                   "# trailing comment of the group\n"
+                                   "\n"
+                                   "[Added Associations]\n"
+                                   "image/png=a.desktop;new.desktop;new.desktop;\n"
+                                   "text/plain=new.desktop;";
+    const QByteArray repeated = "[Default Applications]\n"
+                                "text/plain=early.desktop\n"
+                                "[Added Associations]\n"
+                                "[Default Applications]\n"
+                                "text/plain=late.desktop\n"
+                                "image/png=a.desktop\n";
+    const QByteArray repeatedAfter = "[Default Applications]\n"
+                                     "text/plain=early.desktop\n"
+                                     "[Added Associations]\n"
+                                     "text/plain=new.desktop;\n"
+                                     "[Default Applications]\n"
+                                     "text/plain=new.desktop;late.desktop\n"
+                                     "image/png=a.desktop\n";
+    const QByteArray settled = "[Default Applications]\ntext/plain=new.desktop;b.desktop;\n"
+                               "[Added Associations]\ntext/plain=new.desktop;\n";
+    const QByteArray desktop = "[Default Applications]\ntext/plain=kde.desktop;\n"
+                               "[Added Associations]\ntext/plain=ignored.desktop;\n";
+
+    const EditCase cases[] = {
+        {"empty file", "", "text/plain", ListKind::general,
+         "[Default Applications]\ntext/plain=new.desktop;\n\n[Added "
+         "Associations]\ntext/plain=new.desktop;\n"},
+        {"comments, translations, multi-ID, other groups", rich, "text/plain", ListKind::general, richAfter},
+        {"the same with CRLF", crlf(rich), "text/plain", ListKind::general, crlf(richAfter)},
+        {"new keys after the group's last key, no final line end", sparse, "text/plain", ListKind::general,
+         sparseAfter},
+        {"repeated group and key: the one that counts", repeated, "text/plain", ListKind::general,
+         repeatedAfter},
+        {"already the default", settled, "text/plain", ListKind::general, settled},
+        {"desktop-specific: defaults only", desktop, "text/plain", ListKind::desktopSpecific,
+         "[Default Applications]\ntext/plain=new.desktop;kde.desktop;\n"
+         "[Added Associations]\ntext/plain=ignored.desktop;\n"},
+        {"no group yet for a desktop-specific list", "# empty\n", "text/plain", ListKind::desktopSpecific,
+         "# empty\n\n[Default Applications]\ntext/plain=new.desktop;\n"},
+    };
+    for (const EditCase &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QByteArray after = ListEditor::makeDefault(c.before, QString::fromUtf8(c.type),
+                                                         QStringLiteral("new.desktop"), c.kind);
+        EXPECT_EQ(after.toStdString(), c.after.toStdString());
+        const QList<EntryImage> image = ListEditor::image(c.before, QString::fromUtf8(c.type), c.kind);
+        EXPECT_EQ(ListEditor::restore(after, QString::fromUtf8(c.type), image).toStdString(),
+                  c.before.toStdString());
+        // Another type's change in between survives the restore.
+        const QByteArray both = ListEditor::makeDefault(after, QStringLiteral("image/x-other"),
+                                                        QStringLiteral("o.desktop"), c.kind);
+        const QByteArray restored = ListEditor::restore(both, QString::fromUtf8(c.type), image);
+        EXPECT_EQ(ListEditor::items(restored, ListEditor::defaultGroup, QStringLiteral("image/x-other")),
+                  QList<QString>{QStringLiteral("o.desktop")});
+        const QList<EntryImage> again = ListEditor::image(restored, QString::fromUtf8(c.type), c.kind);
+        for (qsizetype i = 0; i < image.size() && i < again.size(); ++i)
+            EXPECT_EQ(again[i].lines, image[i].lines) << again[i].group.toStdString();
+    }
+}
+
+struct RefusalCase {
+    const char *name;
+    QByteArray bytes;
+    int line;
+    const char *reason;
+};
+
+TEST(ListEditor, RefusesWhatGKeyFileRefusesNamingTheLine)
+{
+    const RefusalCase cases[] = {
+        {"stray line", "[Default Applications]\ntext/plain=a.desktop\nstray\n", 3,
+         "키=값, [그룹], 주석 중 어느 것도 아닌 줄입니다."},
+        {"byte order mark", "\xEF\xBB\xBF[Default Applications]\ntext/plain=a.desktop\n", 1,
+         "파일 맨 앞에 UTF-8 BOM이 있습니다."},
+        {"key above the first group", "# c\ntext/plain=a.desktop\n[Default Applications]\n", 2,
+         "첫 그룹 머리글([...])보다 앞에 키가 있습니다."},
+        {"bad group name", "[Default Applications]\n[Bad\x01Name]\n", 2,
+         "그룹 이름 'Bad\x01Name'이(가) 올바르지 않습니다."},
+        {"blank inside a translated key", "[Default Applications]\ntext/plain [de]=a\n", 2,
+         "키 이름 'text/plain [de]'이(가) 올바르지 않습니다."},
+    };
+    for (const RefusalCase &c : cases) {
+        SCOPED_TRACE(c.name);
+        try {
+            ListEditor::makeDefault(c.bytes, QStringLiteral("text/plain"), QStringLiteral("n.desktop"),
+                                    ListKind::general);
+            ADD_FAILURE() << "accepted";
+        } catch (const ListSyntaxError &error) {
+            EXPECT_EQ(error.line(), c.line);
+            EXPECT_EQ(error.reason(), QString::fromUtf8(c.reason));
+            EXPECT_EQ(
+                error.inFile(QStringLiteral("/h/.config/mimeapps.list")).localizedDescription(),
+                QStringLiteral("'/h/.config/mimeapps.list' 파일의 %1번째 줄을 해석할 수 없어 파일을 바꾸지 "
+                               "않았습니다: %2")
+                    .arg(c.line)
+                    .arg(error.reason()));
+        }
+    }
+}
+
+} // namespace

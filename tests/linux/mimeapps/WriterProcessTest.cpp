@@ -1,0 +1,390 @@
+// The built halvora-cli as child processes changing one isolated desktop: many at once, killed
+// halfway, on lists written by hand, and with a desktop-specific list in the way.
+#include "core/model/FileAssociationError.h"
+#include "linux/mimeapps/MimeAppsListEditor.h"
+#include "linux/mimeapps/MimeAppsWriter.h"
+#include "support/TestIsolation.h"
+#include "support/fixtures/XdgFixture.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QSet>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <iostream>
+#include <memory>
+#include <random>
+#include <thread>
+#include <unistd.h>
+
+using namespace halvora;
+using halvora::mimeapps::ListEditor;
+using halvora::test::XdgFixture;
+
+namespace {
+
+const QString alpha = QStringLiteral("org.example.Alpha.desktop");
+const QString beta = QStringLiteral("org.example.Beta.desktop");
+
+// Sixteen extensions whose one type both applications open.
+const QList<std::pair<QString, QString>> kinds = {
+    {"pdf", "application/pdf"}, {"png", "image/png"},
+    {"gif", "image/gif"},       {"jpg", "image/jpeg"},
+    {"txt", "text/plain"},      {"md", "text/markdown"},
+    {"html", "text/html"},      {"xml", "application/xml"},
+    {"csv", "text/csv"},        {"zip", "application/zip"},
+    {"mp3", "audio/mpeg"},      {"svg", "image/svg+xml"},
+    {"css", "text/css"},        {"odt", "application/vnd.oasis.opendocument.text"},
+    {"wav", "audio/x-wav"},     {"tar", "application/x-tar"},
+};
+
+int envCount(const char *name, int fallback)
+{
+    const int value = qEnvironmentVariableIntValue(name);
+    return value > 0 ? value : fallback;
+}
+
+QByteArray bytesOf(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+void writeBytes(const QString &path, const QByteArray &bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(bytes);
+}
+
+QStringList entriesOf(const QString &dir)
+{
+    return QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                               QDir::Name);
+}
+
+struct Outcome {
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+    QJsonObject json() const { return QJsonDocument::fromJson(out).object(); }
+};
+
+// One desktop: two applications for all sixteen types, nothing chosen yet.
+class Desktop {
+public:
+    Desktop() : dir_(test::isolatedRoot() + QStringLiteral("/writer-XXXXXX")), fixture_(dir_.path())
+    {
+        QStringList types;
+        for (const auto &kind : kinds)
+            types.append(kind.second);
+        fixture_.addDesktopEntry(XdgFixture::Scope::system, alpha, QStringLiteral("Alpha"), types);
+        fixture_.addDesktopEntry(XdgFixture::Scope::system, beta, QStringLiteral("Beta"), types);
+        fixture_.commit();
+        QFile::remove(userList());
+        QFile::remove(fixture_.mimeAppsListPath(XdgFixture::Scope::system));
+    }
+
+    QString root() const { return dir_.path(); }
+    const XdgFixture &fixture() const { return fixture_; }
+    QString configDir() const { return fixture_.configDir(XdgFixture::Scope::user); }
+    QString userList() const { return fixture_.mimeAppsListPath(XdgFixture::Scope::user); }
+    QString stateDir() const { return fixture_.homeDir() + QStringLiteral("/.local/state/halvora"); }
+
+    QProcessEnvironment environment(const QString &desktop = QString()) const
+    {
+        QProcessEnvironment environment = fixture_.environment();
+        environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+        if (!desktop.isEmpty())
+            environment.insert(QStringLiteral("XDG_CURRENT_DESKTOP"), desktop);
+        return environment;
+    }
+
+    std::unique_ptr<QProcess> start(const QStringList &arguments, const QString &desktop = QString(),
+                                    const QString &program = QStringLiteral(HALVORA_CLI_PATH)) const
+    {
+        auto process = std::make_unique<QProcess>();
+        process->setProcessEnvironment(environment(desktop));
+        process->start(program, arguments);
+        process->closeWriteChannel();
+        return process;
+    }
+
+    static Outcome finish(QProcess &process)
+    {
+        if (!process.waitForFinished(300000))
+            ADD_FAILURE() << "did not finish";
+        return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+                process.readAllStandardOutput(), process.readAllStandardError()};
+    }
+
+    Outcome run(const QStringList &arguments, const QString &desktop = QString()) const
+    {
+        return finish(*start(arguments, desktop));
+    }
+
+    QJsonArray history() const { return QJsonDocument::fromJson(run({"history", "--json"}).out).array(); }
+
+private:
+    QTemporaryDir dir_;
+    XdgFixture fixture_;
+};
+
+QString defaultIn(const QByteArray &list, const QString &type)
+{
+    const QList<QString> items = ListEditor::items(list, ListEditor::defaultGroup, type);
+    return items.isEmpty() ? QString() : items.first();
+}
+
+// Sixteen processes at once, each on its own type, round after round: every change stays in
+// the list and every one is verified (it was lost in about half the cases before).
+TEST(WriterProcesses, ConcurrentChangesLoseNothing)
+{
+    const Desktop desktop;
+    const int rounds = envCount("HALVORA_WRITER_ROUNDS", 2);
+    QElapsedTimer timer;
+    timer.start();
+    for (int round = 0; round < rounds; ++round) {
+        const QString app = round % 2 == 0 ? beta : alpha; // alpha is the default to begin with
+        std::vector<std::unique_ptr<QProcess>> processes;
+        for (const auto &kind : kinds)
+            processes.push_back(desktop.start({"set", kind.first, app, "--yes", "--json"}));
+        for (std::size_t i = 0; i < processes.size(); ++i) {
+            const Outcome outcome = Desktop::finish(*processes[i]);
+            EXPECT_EQ(outcome.json()["verificationStatus"].toString(), "verified")
+                << kinds[qsizetype(i)].first.toStdString() << ": " << outcome.out.toStdString()
+                << outcome.err.toStdString();
+        }
+        const QByteArray list = bytesOf(desktop.userList());
+        for (const auto &kind : kinds)
+            EXPECT_EQ(defaultIn(list, kind.second), app)
+                << "round " << round << ", " << kind.second.toStdString();
+    }
+    EXPECT_EQ(desktop.history().size(), std::min(50, rounds * 16));
+    std::cout << "[ timing ] " << rounds << " rounds of 16 concurrent set: " << timer.elapsed() << " ms\n";
+}
+
+struct ListCase {
+    const char *name;
+    QByteArray before;
+    // Empty when the change must be refused.
+    QByteArray after;
+    const char *refusal;
+    bool linked;
+};
+
+// Lists written by hand keep every byte outside the type's lines, and undo gives them back
+// byte for byte; a list GKeyFile cannot read is never rewritten.
+TEST(WriterProcesses, ListsKeepTheirBytesAndUndoPutsThemBack)
+{
+    const QByteArray rich = "# my defaults\n"
+                            "[Default Applications]\n"
+                            "text/plain=org.example.Alpha.desktop;other.desktop;\n"
+                            "text/plain[ko]=x.desktop\n"
+                            "\n"
+                            "[Added Associations]\n"
+                            "image/png=org.example.Alpha.desktop;\n"
+                            "[Removed Associations]\n"
+                            "text/plain=org.example.Beta.desktop;\n";
+    const QByteArray richAfter =
+        "# my defaults\n"
+        "[Default Applications]\n"
+        "text/plain=org.example.Beta.desktop;org.example.Alpha.desktop;other.desktop;\n"
+        "text/plain[ko]=x.desktop\n"
+        "\n"
+        "[Added Associations]\n"
+        "image/png=org.example.Alpha.desktop;\n"
+        "text/plain=org.example.Beta.desktop;\n"
+        "[Removed Associations]\n";
+    const auto crlf = [](QByteArray text) { return text.replace("\n", "\r\n"); };
+    const ListCase cases[] = {
+        {"commented, translated, multi-ID", rich, richAfter, nullptr, false},
+        {"the same with CRLF", crlf(rich), crlf(richAfter), nullptr, false},
+        {"the same through a dotfiles link", rich, richAfter, nullptr, true},
+        {"no list yet", "",
+         "[Default Applications]\ntext/plain=org.example.Beta.desktop;\n\n"
+         "[Added Associations]\ntext/plain=org.example.Beta.desktop;\n",
+         nullptr, false},
+        {"a stray line",
+         "[Default Applications]\nimage/png=a.desktop\nstray\n",
+         {},
+         "'%1' 파일의 3번째 줄을 해석할 수 없어 파일을 바꾸지 않았습니다: 키=값, [그룹], 주석 중 어느 것도 "
+         "아닌 줄입니다.",
+         false},
+        {"a byte order mark",
+         "\xEF\xBB\xBF[Default Applications]\nimage/png=a.desktop\n",
+         {},
+         "'%1' 파일의 1번째 줄을 해석할 수 없어 파일을 바꾸지 않았습니다: 파일 맨 앞에 UTF-8 BOM이 있습니다.",
+         false},
+    };
+    for (const ListCase &c : cases) {
+        SCOPED_TRACE(c.name);
+        const Desktop desktop;
+        QString written = desktop.userList();
+        if (c.linked) {
+            written = desktop.root() + QStringLiteral("/dotfiles/mime/apps.list");
+            QDir().mkpath(QFileInfo(written).absolutePath());
+            QFile::link(written, desktop.userList());
+        }
+        if (!c.before.isEmpty() || c.after.isEmpty())
+            writeBytes(written, c.before);
+
+        const Outcome set = desktop.run({"set", "txt", beta, "--yes", "--json"});
+        if (c.after.isEmpty()) {
+            EXPECT_EQ(set.json()["verificationStatus"].toString(), "apiFailed") << set.out.toStdString();
+            EXPECT_EQ(set.json()["verificationMessage"].toString(),
+                      QString::fromUtf8(c.refusal).arg(desktop.userList()));
+            EXPECT_EQ(bytesOf(written), c.before);
+            continue;
+        }
+        EXPECT_EQ(set.json()["verificationStatus"].toString(), "verified")
+            << set.out.toStdString() << set.err.toStdString();
+        EXPECT_EQ(bytesOf(written).toStdString(), c.after.toStdString());
+        EXPECT_EQ(QFileInfo(desktop.userList()).isSymLink(), c.linked);
+
+        const Outcome undo = desktop.run({"undo", "--json"});
+        EXPECT_EQ(undo.json()["verificationStatus"].toString(), "undoVerified")
+            << undo.out.toStdString() << undo.err.toStdString();
+        EXPECT_EQ(bytesOf(written).toStdString(),
+                  c.before.isEmpty() ? std::string("<missing>") : c.before.toStdString());
+        EXPECT_EQ(QFileInfo(desktop.userList()).isSymLink(), c.linked);
+    }
+}
+
+// SIGKILL at seeded random moments of a change: whatever reached the list has its record,
+// and no list is torn, no temporary file or intent stays once the next run has started.
+TEST(WriterProcesses, KilledChangesKeepTheirRecords)
+{
+    const Desktop desktop;
+    const int rounds = envCount("HALVORA_KILL_ROUNDS", 25);
+    std::mt19937 random(quint32(envCount("HALVORA_KILL_SEED", 20261207)));
+
+    // One unkilled change sets the scale of the random moments.
+    QElapsedTimer timer;
+    timer.start();
+    ASSERT_EQ(desktop.run({"set", "txt", alpha, "--yes"}).exitCode, 0);
+    const qint64 span = std::max<qint64>(timer.nsecsElapsed() / 1000, 1000);
+
+    QSet<QString> seen;
+    for (const QJsonValue &record : desktop.history())
+        seen.insert(record["id"].toString());
+    QString previous = alpha;
+    int reached = 0;
+    timer.restart();
+    for (int round = 0; round < rounds; ++round) {
+        const QString next = previous == alpha ? beta : alpha;
+        const auto process = desktop.start({"set", "txt", next, "--yes"});
+        process->waitForStarted();
+        // Only spreads the kills over the change; nothing below depends on when it landed.
+        std::this_thread::sleep_for(
+            std::chrono::microseconds(std::uniform_int_distribution<qint64>(0, span)(random)));
+        process->kill();
+        process->waitForFinished();
+
+        const QJsonArray history = desktop.history(); // the next run settles what was left
+        const QByteArray list = bytesOf(desktop.userList());
+        ASSERT_NO_THROW(ListEditor::check(list)) << "round " << round;
+        const QString now = defaultIn(list, QStringLiteral("text/plain"));
+        ASSERT_TRUE(now == previous || now == next) << now.toStdString();
+        QList<QJsonObject> fresh;
+        for (const QJsonValue &record : history) {
+            if (!seen.contains(record["id"].toString()))
+                fresh.append(record.toObject());
+            seen.insert(record["id"].toString());
+        }
+        ASSERT_LE(fresh.size(), 1) << "round " << round;
+        if (now == next) {
+            ++reached;
+            ASSERT_EQ(fresh.size(), 1) << "a change reached the list without a record, round " << round;
+            EXPECT_EQ(fresh.first()["replacementApp"].toObject()["bundleIdentifier"].toString(), next);
+            EXPECT_EQ(fresh.first()["verificationStatus"].toString(), "verified");
+        } else if (!fresh.isEmpty()) {
+            EXPECT_NE(fresh.first()["verificationStatus"].toString(), "verified") << "round " << round;
+        }
+        EXPECT_EQ(entriesOf(desktop.configDir()), QStringList{"mimeapps.list"}) << "round " << round;
+        QStringList state = entriesOf(desktop.stateDir());
+        state.removeIf([](const QString &name) { return name.startsWith("defaults.sqlite3"); });
+        EXPECT_EQ(state, QStringList{"change.lock"}) << "round " << round;
+        previous = now;
+    }
+    std::cout << "[ timing ] " << rounds << " killed changes (" << reached
+              << " reached the list): " << timer.elapsed() << " ms\n";
+}
+
+// With XDG_CURRENT_DESKTOP=KDE the user's kde-mimeapps.list is read first: the change goes
+// there too, and when it cannot, the record names the line that still decides.
+TEST(WriterProcesses, DesktopSpecificListIsWrittenThroughOrNamed)
+{
+    const QByteArray kde = "[Default Applications]\ntext/plain=org.example.Alpha.desktop;\n";
+    {
+        const Desktop desktop;
+        writeBytes(desktop.configDir() + "/kde-mimeapps.list", kde);
+        const Outcome set = desktop.run({"set", "txt", beta, "--yes", "--json"}, "KDE");
+        EXPECT_EQ(set.json()["verificationStatus"].toString(), "verified") << set.out.toStdString();
+        EXPECT_EQ(bytesOf(desktop.configDir() + "/kde-mimeapps.list"),
+                  "[Default Applications]\ntext/plain=org.example.Beta.desktop;org.example.Alpha.desktop;\n");
+    }
+
+    // The list lives in a read-only place (a dotfiles link into it).
+    const Desktop desktop;
+    const QString store = desktop.root() + QStringLiteral("/readonly");
+    writeBytes(store + "/kde-mimeapps.list", kde);
+    QFile::link(store + "/kde-mimeapps.list", desktop.configDir() + "/kde-mimeapps.list");
+    QStringList arguments{"set", "txt", beta, "--yes", "--json"};
+    QString program = QStringLiteral(HALVORA_CLI_PATH);
+    if (::geteuid() == 0) {
+        // Permissions do not stop root: a read-only bind mount in a mount namespace of its own.
+        if (QProcess::execute("unshare", {"-m", "true"}) != 0)
+            GTEST_SKIP() << "no mount namespace for a read-only directory";
+        arguments =
+            QStringList{"-m", "sh", "-c", "mount --bind -o ro \"$0\" \"$0\" && exec \"$@\"", store, program} +
+            arguments;
+        program = QStringLiteral("unshare");
+    } else {
+        QFile::setPermissions(store, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    }
+    const Outcome set = Desktop::finish(*desktop.start(arguments, "KDE", program));
+    EXPECT_EQ(set.json()["verificationStatus"].toString(), "verificationFailed")
+        << set.out.toStdString() << set.err.toStdString();
+    EXPECT_EQ(set.json()["verificationMessage"].toString(),
+              QStringLiteral("'%1/kde-mimeapps.list' 파일 2번째 줄의 [Default Applications] 항목이 기본 앱을 "
+                             "'org.example.Alpha.desktop'(으)로 정하고 있어 바꾼 설정이 적용되지 않았습니다.")
+                  .arg(desktop.configDir()));
+    EXPECT_EQ(bytesOf(store + "/kde-mimeapps.list"), kde);
+    QFile::setPermissions(store, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+}
+
+// A desktop entry outside every applications directory would be written as an ID that
+// never resolves: refused before anything is written, saying where it belongs.
+TEST(WriterProcesses, RefusesAnEntryNoApplicationsDirectoryProvides)
+{
+    const Desktop desktop;
+    const QString outside = desktop.fixture().outsideDir() + "/x.desktop";
+    writeBytes(outside, "[Desktop Entry]\nType=Application\nExec=true\nName=X\nMimeType=text/plain;\n");
+    const mimeapps::MimeAppsWriter writer(
+        std::make_shared<MimeAppsResolver>(XdgEnvironment::from(desktop.environment())),
+        desktop.stateDir() + "/change.lock");
+    try {
+        writer.setDefault(outside, QStringLiteral("text/plain"));
+        ADD_FAILURE() << "written";
+    } catch (const FileAssociationError &error) {
+        EXPECT_EQ(error.errorDescription(),
+                  QStringLiteral(
+                      "'%1'은(는) 응용 프로그램 폴더에 설치된 데스크톱 항목이 아니어서 기본 앱으로 정할 수 "
+                      "없습니다. 이 파일을 ~/.local/share/applications 폴더에 넣은 뒤 다시 고르세요.")
+                      .arg(outside));
+    }
+    EXPECT_FALSE(QFileInfo::exists(desktop.userList()));
+}
+
+} // namespace
