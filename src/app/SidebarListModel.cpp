@@ -58,10 +58,9 @@ void SidebarListModel::rebuild()
                     Row{RowKind::association, 0, false, {}, group.app(), header.groupID, association, false});
         }
     }
-    const QList<AssociationChangeRecord> latest = latestRecordPerExtension(state_.changeHistory());
     for (Row &row : rows) {
         if (row.association)
-            row.takenOver = takeoverOf(*row.association, latest).has_value();
+            row.takenOver = takeoverOf(*row.association, state_.changeHistory()).has_value();
     }
     beginResetModel();
     rows_ = std::move(rows);

@@ -114,23 +114,20 @@ private:
     void out(const QString &text) { context_.console.writeOut(text); }
     void message(const QString &text) { context_.console.message(text); }
 
-    // Loads only the extensions whose newest record could still be in force; one that no
-    // longer loads is named and left out.
+    // Loads only the extensions the history names; one that no longer loads is named and
+    // left out.
     QList<Takeover> findTakeovers()
     {
         QList<FileAssociation> loaded;
-        const QList<AssociationChangeRecord> latest = latestRecordPerExtension(state_.changeHistory());
-        for (const AssociationChangeRecord &record : latest) {
-            if (!confirmedApp(record))
-                continue;
+        for (const QString &extension : recordedExtensions(state_.changeHistory())) {
             try {
-                loaded.append(runToEnd(manager_->loadAssociation(record.fileExtension())));
+                loaded.append(runToEnd(manager_->loadAssociation(extension)));
             } catch (...) {
-                message(u'.' + record.fileExtension() + QStringLiteral("을(를) 불러올 수 없습니다: ") +
+                message(u'.' + extension + QStringLiteral("을(를) 불러올 수 없습니다: ") +
                         localizedDescription(std::current_exception()));
             }
         }
-        return takeovers(loaded, latest);
+        return takeovers(loaded, state_.changeHistory());
     }
 
     ExitCode restoreAll(const QList<Takeover> &found, QJsonArray takeoversJson)
@@ -156,27 +153,47 @@ private:
         int blocked = 0;
         QJsonArray records;
         QJsonArray unresolved;
-        for (const Takeover &takeover : found) {
+        int skipped = 0;
+        // A row that is not applied: named in the output, kept in the JSON.
+        auto leaveOut = [&](const Takeover &takeover, BulkAssociationRowStatus status, const QString &note) {
+            unresolved.append(QJsonObject{{"fileExtension", takeover.association.fileExtension()},
+                                          {"application", takeover.chosenApp.bundleIdentifier()},
+                                          {"status", toJson(status)},
+                                          {"note", note}});
+            if (!json())
+                out(coloured(title(status), !colour()                                     ? CellColour::none
+                                            : status == BulkAssociationRowStatus::blocked ? CellColour::yellow
+                                                                                          : CellColour::dim) +
+                    QStringLiteral("  ") +
+                    sanitizedForTerminal(u'.' + takeover.association.fileExtension() + QStringLiteral("  ") +
+                                         appLabel(takeover.chosenApp) + QStringLiteral(": ") + note) +
+                    u'\n');
+        };
+        for (const Takeover &listed : found) {
             // The writer refuses an application that is gone; say so before asking it.
-            if (!context_.applications.applicationWithId(takeover.chosenApp.bundleIdentifier())) {
+            if (!context_.applications.applicationWithId(listed.chosenApp.bundleIdentifier())) {
                 ++blocked;
-                const QString note = QStringLiteral("이 컴퓨터에 설치되지 않은 앱입니다.");
-                unresolved.append(QJsonObject{{"fileExtension", takeover.association.fileExtension()},
-                                              {"application", takeover.chosenApp.bundleIdentifier()},
-                                              {"note", note}});
-                if (!json())
-                    out(coloured(title(BulkAssociationRowStatus::blocked),
-                                 colour() ? CellColour::yellow : CellColour::none) +
-                        QStringLiteral("  ") +
-                        sanitizedForTerminal(u'.' + takeover.association.fileExtension() +
-                                             QStringLiteral("  ") + appLabel(takeover.chosenApp) +
-                                             QStringLiteral(": ") + note) +
-                        u'\n');
+                leaveOut(listed, BulkAssociationRowStatus::blocked,
+                         QStringLiteral("이 컴퓨터에 설치되지 않은 앱입니다."));
+                continue;
+            }
+            // An earlier row of the same content type may have put this one back already.
+            std::optional<Takeover> takeover;
+            try {
+                takeover = takeoverOf(runToEnd(manager_->loadAssociation(listed.association.fileExtension())),
+                                      state_.changeHistory());
+            } catch (...) {
+                takeover = listed;
+            }
+            if (!takeover) {
+                ++skipped;
+                leaveOut(listed, BulkAssociationRowStatus::skipped,
+                         QStringLiteral("이미 선택한 앱이 기본 앱입니다."));
                 continue;
             }
             manager_->reset();
             runToEnd(state_.confirmPendingChange(
-                PendingAssociationChange(takeover.association, takeover.chosenApp)));
+                PendingAssociationChange(takeover->association, takeover->chosenApp)));
             if (const auto failure = manager_->firstFailure({Operation::apply}))
                 raise(*failure);
             if (!manager_->lastChangeRecord())
@@ -190,7 +207,7 @@ private:
             else
                 ++verified;
         }
-        const BulkAssociationApplySummary summary(verified, failed, 0, blocked);
+        const BulkAssociationApplySummary summary(verified, failed, skipped, blocked);
         document.insert(QStringLiteral("records"), records);
         document.insert(QStringLiteral("unresolved"), unresolved);
         document.insert(QStringLiteral("summary"), summaryJson(summary));

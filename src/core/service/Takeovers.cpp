@@ -23,10 +23,12 @@ std::optional<Takeover> takeoverOf(const FileAssociation &association,
                                    const QList<AssociationChangeRecord> &history)
 {
     for (const AssociationChangeRecord &record : history) {
-        if (record.fileExtension() != association.fileExtension())
+        if (record.fileExtension() != association.fileExtension() &&
+            record.contentTypeIdentifier() != association.contentTypeIdentifier())
             continue;
         // Only the newest record counts: a failed or unconfirmed one means the user's last
-        // word was never in force.
+        // word was never in force, and a later change of another extension of the same type
+        // is the user's own.
         const std::optional<AssociatedApp> chosen = confirmedApp(record);
         if (!chosen)
             return std::nullopt;
@@ -48,26 +50,25 @@ std::optional<Takeover> takeoverOf(const FileAssociation &association,
 QList<Takeover> takeovers(const QList<FileAssociation> &associations,
                           const QList<AssociationChangeRecord> &history)
 {
-    const QList<AssociationChangeRecord> latest = latestRecordPerExtension(history);
     QList<Takeover> found;
     for (const FileAssociation &association : associations) {
-        if (auto takeover = takeoverOf(association, latest))
+        if (auto takeover = takeoverOf(association, history))
             found.append(std::move(*takeover));
     }
     return found;
 }
 
-QList<AssociationChangeRecord> latestRecordPerExtension(const QList<AssociationChangeRecord> &history)
+QStringList recordedExtensions(const QList<AssociationChangeRecord> &history)
 {
-    QList<AssociationChangeRecord> latest;
+    QStringList extensions;
     QSet<QString> seen;
     for (const AssociationChangeRecord &record : history) {
         if (!seen.contains(record.fileExtension())) {
             seen.insert(record.fileExtension());
-            latest.append(record);
+            extensions.append(record.fileExtension());
         }
     }
-    return latest;
+    return extensions;
 }
 
 } // namespace halvora

@@ -10,12 +10,13 @@
 namespace halvora {
 
 // An extension whose default the user chose here and that something else has changed since:
-// its newest record is a verified change or a verified undo, and the default loaded now is
-// not the application that record left in place.
+// the newest record of the extension or of its content type (a change of one extension
+// changes every extension of its type) is a verified change or a verified undo, and the
+// default loaded now is not the application that record left in place.
 struct Takeover {
     // As loaded now.
     FileAssociation association;
-    // The newest record of the extension.
+    // The newest record of the extension or its content type.
     AssociationChangeRecord record;
     // What that record left as the default: as installed now when it is still a candidate,
     // otherwise as recorded.
@@ -38,8 +39,7 @@ std::optional<Takeover> takeoverOf(const FileAssociation &association,
 QList<Takeover> takeovers(const QList<FileAssociation> &associations,
                           const QList<AssociationChangeRecord> &history);
 
-// The newest record of each extension, in history order: the extensions that may be
-// taken over.
-QList<AssociationChangeRecord> latestRecordPerExtension(const QList<AssociationChangeRecord> &history);
+// Each extension the history names, once, newest first: the ones that may be taken over.
+QStringList recordedExtensions(const QList<AssociationChangeRecord> &history);
 
 } // namespace halvora

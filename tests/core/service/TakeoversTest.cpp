@@ -16,7 +16,9 @@ AssociatedApp appAt(const QString &id, const QString &dir)
 
 AssociationChangeRecord record(const QString &id, const QString &extension, Status status, double at)
 {
-    return AssociationChangeRecord(id, extension, u"image/png"_qs, appAt(u"old.desktop"_qs, u"/usr"_qs),
+    // apng shares png's type.
+    const QString type = extension == u"jpg" ? u"image/jpeg"_qs : u"image/png"_qs;
+    return AssociationChangeRecord(id, extension, type, appAt(u"old.desktop"_qs, u"/usr"_qs),
                                    appAt(u"chosen.desktop"_qs, u"/usr"_qs), Timestamp(at), status,
                                    std::nullopt);
 }
@@ -83,11 +85,19 @@ TEST(Takeovers, OnlyAConfirmedNewestRecordWhoseAppIsNoLongerTheDefault)
          {},
          chosen,
          u"r2"_qs},
-        {"records of other extensions only",
-         {record(u"r1"_qs, u"jpg"_qs, Status::verified, 2)},
-         intruder,
+        {"newer change of another extension of the type",
+         {record(u"r2"_qs, u"apng"_qs, Status::verified, 3),
+          record(u"r1"_qs, u"png"_qs, Status::undoVerified, 2)},
+         chosen,
          {},
          {}},
+        {"only a change of another extension of the type",
+         {record(u"r2"_qs, u"apng"_qs, Status::verified, 3)},
+         intruder,
+         {},
+         chosen,
+         u"r2"_qs},
+        {"records of other types only", {record(u"r1"_qs, u"jpg"_qs, Status::verified, 2)}, intruder, {}, {}},
         {"no record", {}, intruder, {}, {}},
     };
     for (const Case &c : cases) {
