@@ -3,6 +3,7 @@
 #include "cli/BlockingTask.h"
 #include "cli/ObservedManager.h"
 #include "cli/Presentation.h"
+#include "cli/TakeoverNotification.h"
 #include "cli/TextTable.h"
 #include "core/model/ModelJson.h"
 #include "core/service/Takeovers.h"
@@ -100,6 +101,10 @@ public:
                 QStringLiteral("다른 프로그램이 바꾼 기본 앱 %1개. 'halvora-cli check --restore'로 되돌릴 수 "
                                "있습니다.")
                     .arg(found.size()));
+        if (command_.has(QStringLiteral("--notify")) && !found.isEmpty()) {
+            if (const auto failure = notifyTakeovers(found))
+                message(*failure);
+        }
         if (!restore) {
             if (json())
                 out(jsonText(takeoversJson));

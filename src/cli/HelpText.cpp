@@ -67,7 +67,7 @@ const CommandText commandTexts[] = {
      "  --dry-run  계획만 보여 줍니다.\n"
      "  --yes      확인 질문 없이 적용합니다.\n"
      "  --json     계획과 요약을 JSON 객체로 출력합니다.\n"},
-    {"check", "halvora-cli check [--restore] [--yes] [--json]",
+    {"check", "halvora-cli check [--restore] [--yes] [--json] [--notify]",
      "Halvora에서 바꾸고 확인한 기본 앱(또는 되돌린 앱) 가운데 그 뒤 다른 프로그램이 바꾼 것을\n"
      "찾아, 확장자와 콘텐츠 타입, 선택한 앱과 그 시각, 지금의 기본 앱, 지금 기본 앱을 정하는 곳을\n"
      "보여 줍니다. 확장자마다 가장 최근 기록만 봅니다. 실패했거나 되돌리기에 실패한 기록은 세지 않습니다.\n"
@@ -75,7 +75,9 @@ const CommandText commandTexts[] = {
      "  --restore  선택한 앱으로 되돌립니다. 보통의 변경과 같이 확인을 받고, 다시 확인하며,\n"
      "             확장자마다 새 변경 기록을 남깁니다. 종료 코드는 bulk와 같습니다.\n"
      "  --yes      --restore에서 확인 질문 없이 적용합니다.\n"
-     "  --json     바뀐 기본 앱의 JSON 배열 (--restore와 함께면 기록과 요약을 담은 객체)을 출력합니다.\n"},
+     "  --json     바뀐 기본 앱의 JSON 배열 (--restore와 함께면 기록과 요약을 담은 객체)을 출력합니다.\n"
+     "  --notify   바뀐 것이 있으면 데스크톱 알림도 띄웁니다 (로그인 때 실행하는 자동 시작 항목이 "
+     "씁니다).\n"},
     {"help", "halvora-cli help [COMMAND]", "명령의 도움말을 보여 줍니다.\n"},
 };
 

@@ -46,7 +46,7 @@ _halvora_cli()
     set) options="--yes --json --help" ;;
     bulk | import) options="--dry-run --yes --json --help" ;;
     export) options="--help" ;;
-    check) options="--restore --yes --json --help" ;;
+    check) options="--restore --yes --json --notify --help" ;;
     help) COMPREPLY=($(compgen -W "list show set bulk history undo export import check" -- "$cur")); return ;;
     esac
     if [[ $cur == -* ]]; then
