@@ -315,12 +315,13 @@ QWidget *AssociationDetailView::buildTakeoverNote(const FileAssociation &associa
                            FontRole::caption, ColorRole::secondary, note, true);
     chosen->setObjectName(QStringLiteral("takeoverChosenApp"));
     column->addWidget(chosen);
-    QLabel *decidedBy =
-        label(QStringLiteral("지금 정하는 곳: ") + takeover->decidedBy.value_or(QStringLiteral("알 수 없음")),
-              FontRole::caption, ColorRole::secondary, note, true);
-    decidedBy->setObjectName(QStringLiteral("takeoverDecidedBy"));
-    decidedBy->setWordWrap(true);
-    column->addWidget(decidedBy);
+    if (takeover->decidedBy) {
+        QLabel *decidedBy = label(QStringLiteral("지금 정하는 곳: ") + *takeover->decidedBy,
+                                  FontRole::caption, ColorRole::secondary, note, true);
+        decidedBy->setObjectName(QStringLiteral("takeoverDecidedBy"));
+        decidedBy->setWordWrap(true);
+        column->addWidget(decidedBy);
+    }
     auto *restore = new QPushButton(symbolIcon(QStringLiteral("arrow.uturn.backward")),
                                     takeover->chosenApp.name() + QStringLiteral("(으)로 되돌리기"), note);
     restore->setObjectName(QStringLiteral("takeoverRestoreButton"));

@@ -23,11 +23,6 @@ QString localTime(Timestamp time)
     return time.toDateTime().toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
 }
 
-QString decidedByText(const Takeover &takeover)
-{
-    return takeover.decidedBy.value_or(QStringLiteral("알 수 없음"));
-}
-
 QJsonObject takeoverJson(const Takeover &takeover)
 {
     const auto &current = takeover.association.currentApp();
@@ -55,7 +50,8 @@ QString takeoverText(const Takeover &takeover, bool colour)
                     : coloured(QStringLiteral("등록된 기본 앱 없음"),
                                colour ? CellColour::yellow : CellColour::none)) +
            u'\n';
-    out += QStringLiteral("  지금 정하는 곳: ") + sanitizedForTerminal(decidedByText(takeover)) + u'\n';
+    if (takeover.decidedBy)
+        out += QStringLiteral("  지금 정하는 곳: ") + sanitizedForTerminal(*takeover.decidedBy) + u'\n';
     return out;
 }
 
