@@ -43,7 +43,7 @@ QString takeoverText(const Takeover &takeover, bool colour)
     QString out = sanitizedForTerminal(u'.' + takeover.association.fileExtension() + QStringLiteral("  ") +
                                        takeover.association.contentTypeIdentifier()) +
                   u'\n';
-    out += QStringLiteral("  선택한 앱: ") + sanitizedForTerminal(appLabel(takeover.chosenApp)) +
+    out += QStringLiteral("  고른 앱: ") + sanitizedForTerminal(appLabel(takeover.chosenApp)) +
            QStringLiteral(", ") + localTime(takeover.record.changedAt()) + u'\n';
     out += QStringLiteral("  현재 기본 앱: ") +
            (current ? sanitizedForTerminal(appLabel(*current))
