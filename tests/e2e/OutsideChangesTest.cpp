@@ -2,7 +2,6 @@
 // afterwards must answer from the files as they are now, not from what GIO read before.
 // main() builds the fixture tree before anything calls glib (glib reads XDG once).
 
-#include "linux/desktop/GioDesktopEntries.h"
 #include "support/doubles/WaitForTask.h"
 #include "support/fixtures/DesktopService.h"
 #include "support/fixtures/GioMime.h"
@@ -13,9 +12,6 @@
 #include <QRegularExpression>
 
 #include <gtest/gtest.h>
-
-#include <atomic>
-#include <thread>
 
 namespace halvora {
 namespace {
@@ -55,35 +51,9 @@ QStringList candidateIds(const FileAssociation &association)
     return ids;
 }
 
-// Other tasks of a running program query the desktop too; each query makes GIO read its
-// directories again, which is when old data sticks longest.
-class BusyGio {
-public:
-    BusyGio()
-        : thread_([this] {
-              const GioApplications applications;
-              while (!stop_) {
-                  applications.applications(u"application/pdf"_qs);
-                  applications.defaultApplication(u"text/markdown"_qs);
-                  std::this_thread::sleep_for(std::chrono::milliseconds(1));
-              }
-          })
-    {}
-    ~BusyGio()
-    {
-        stop_ = true;
-        thread_.join();
-    }
-
-private:
-    std::atomic<bool> stop_ = false;
-    std::thread thread_;
-};
-
 TEST(OutsideChanges, EveryLoadAfterAnotherProcessChangedTheDesktopSeesTheChange)
 {
     const auto service = makeDesktopService();
-    const BusyGio busy;
     ASSERT_EQ(currentId(waitForTask(service->loadAssociation(u"pdf"_qs))), test::standard::documentViewer);
 
     // `gio mime TYPE APP` replaces the user's mimeapps.list by renaming a new file over it.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/model/DefaultApplicationOrigin.h"
 #include "core/model/EnumTraits.h"
 #include "core/model/Timestamp.h"
 
@@ -11,6 +12,7 @@
 #include <array>
 #include <cstddef>
 #include <functional>
+#include <memory>
 #include <optional>
 
 namespace halvora {
@@ -49,13 +51,24 @@ public:
 
     const QString &id() const { return fileExtension_; }
 
-    bool operator==(const FileAssociation &) const = default;
+    // Why the current application is the default, when the platform can tell. An
+    // explanation beside the association: not part of its identity or stored form.
+    const std::shared_ptr<const DefaultApplicationOrigin> &origin() const { return origin_; }
+    void setOrigin(std::shared_ptr<const DefaultApplicationOrigin> origin) { origin_ = std::move(origin); }
+
+    bool operator==(const FileAssociation &other) const
+    {
+        return fileExtension_ == other.fileExtension_ &&
+               contentTypeIdentifier_ == other.contentTypeIdentifier_ && currentApp_ == other.currentApp_ &&
+               candidateApps_ == other.candidateApps_;
+    }
 
 private:
     QString fileExtension_;
     QString contentTypeIdentifier_;
     std::optional<AssociatedApp> currentApp_;
     QList<AssociatedApp> candidateApps_;
+    std::shared_ptr<const DefaultApplicationOrigin> origin_;
 };
 
 // A content type that the per-user handler list names, with its preferred extension.

@@ -157,10 +157,12 @@ QList<FileAssociation> FileAssociationService::loadAllBlocking() const
             // One extension the system cannot describe must not hide all the others.
         }
     };
-    for (const QString &extension : extensionCatalog_.commonExtensions())
-        load(extension);
-    for (const RegisteredContentType &type : registered)
-        load(type.fileExtension());
+    client_->inOneReading([&] {
+        for (const QString &extension : extensionCatalog_.commonExtensions())
+            load(extension);
+        for (const RegisteredContentType &type : registered)
+            load(type.fileExtension());
+    });
     return extensionCatalog_.sort(loaded);
 }
 

@@ -6,6 +6,8 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
+
 namespace halvora {
 
 // All reading and changing of the system's handler registry goes through this interface.
@@ -22,6 +24,8 @@ public:
     // Arguments are taken by value: they live in the coroutine frame.
     virtual QCoro::Task<void> setDefaultApplication(AssociatedApp app,
                                                     QString contentTypeIdentifier) const = 0;
+    // Runs work so that the loads inside it answer from one reading of the system.
+    virtual void inOneReading(const std::function<void()> &work) const { work(); }
 };
 
 } // namespace halvora

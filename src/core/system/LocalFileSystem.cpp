@@ -9,9 +9,8 @@ namespace halvora {
 
 bool LocalFileSystem::exists(const QString &path) const
 {
-    // A dangling symbolic link is something at the path too: reading it reports why it fails.
-    const QFileInfo info(path);
-    return info.exists() || info.isSymLink();
+    // A dangling symbolic link is no file, as for the desktop's own readers.
+    return QFileInfo::exists(path);
 }
 
 QByteArray LocalFileSystem::readAll(const QString &path) const

@@ -1,10 +1,14 @@
 #pragma once
 
+#include "core/model/DefaultApplicationOrigin.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <QUrl>
 
+#include <functional>
 #include <optional>
 
 // The small interfaces through which WorkspaceFileAssociationClient reaches the platform.
@@ -29,6 +33,12 @@ public:
     virtual std::optional<QString> contentTypeForExtension(const QString &extension) const = 0;
     // Absent for identifiers the registry does not know.
     virtual std::optional<ContentTypeDescription> contentType(const QString &identifier) const = 0;
+    // Every type that claims files with this extension, the one answered above first.
+    virtual QStringList contentTypesForExtension(const QString &extension) const
+    {
+        const std::optional<QString> type = contentTypeForExtension(extension);
+        return type ? QStringList{*type} : QStringList{};
+    }
 };
 
 // What a desktop entry file says about the application it launches.
@@ -59,6 +69,14 @@ public:
     virtual QList<DesktopEntry> applications(const QString &contentType) const = 0;
     // Blocking; throws FileAssociationError::systemFailure when the registry refuses.
     virtual void setDefaultApplication(const QUrl &application, const QString &contentType) const = 0;
+
+    // Runs work so that the queries inside it answer from one reading of the registry.
+    virtual void inOneReading(const std::function<void()> &work) const { work(); }
+    // Why the default is what it is; absent when the registry cannot tell.
+    virtual std::optional<DefaultApplicationOrigin> defaultApplicationOrigin(const QString &) const
+    {
+        return std::nullopt;
+    }
 };
 
 class FileSystem {

@@ -34,6 +34,15 @@ WorkspaceFileAssociationClient::WorkspaceFileAssociationClient(
       workspace_(std::move(workspace))
 {}
 
+WorkspaceFileAssociationClient::WorkspaceFileAssociationClient(
+    QList<QUrl> earlierHandlerLists, QUrl launchServicesPlistURL,
+    std::shared_ptr<const ContentTypeHandlerListReader> plistReader, WorkspacePorts workspace)
+    : WorkspaceFileAssociationClient(std::move(launchServicesPlistURL), std::move(plistReader),
+                                     std::move(workspace))
+{
+    earlierHandlerLists_ = std::move(earlierHandlerLists);
+}
+
 QUrl WorkspaceFileAssociationClient::defaultLaunchServicesPlistURL()
 {
     return QUrl::fromLocalFile(QDir::homePath() +
@@ -43,16 +52,19 @@ QUrl WorkspaceFileAssociationClient::defaultLaunchServicesPlistURL()
 
 QList<RegisteredContentType> WorkspaceFileAssociationClient::loadRegisteredContentTypes() const
 {
-    const QString path = launchServicesPlistURL_.toLocalFile();
-    if (!workspace_.fileSystem->exists(path))
-        return {};
-    const QByteArray bytes = workspace_.fileSystem->readAll(path);
-
     QList<LaunchServicesContentTypeHandler> handlers;
-    try {
-        handlers = plistReader_->registeredContentTypeHandlers(bytes);
-    } catch (const HandlerListFormatError &error) {
-        throw error.inFile(path);
+    QList<QUrl> lists = earlierHandlerLists_;
+    lists.append(launchServicesPlistURL_);
+    for (const QUrl &list : std::as_const(lists)) {
+        const QString path = list.toLocalFile();
+        if (!workspace_.fileSystem->exists(path))
+            continue;
+        const QByteArray bytes = workspace_.fileSystem->readAll(path);
+        try {
+            handlers.append(plistReader_->registeredContentTypeHandlers(bytes));
+        } catch (const HandlerListFormatError &error) {
+            throw error.inFile(path);
+        }
     }
 
     QList<RegisteredContentType> result;
@@ -75,6 +87,14 @@ QList<RegisteredContentType> WorkspaceFileAssociationClient::loadRegisteredConte
 
 FileAssociation WorkspaceFileAssociationClient::loadAssociation(const QString &extensionText) const
 {
+    // The default, the candidates and the reasons from one reading of the system.
+    std::optional<FileAssociation> association;
+    workspace_.applications->inOneReading([&] { association = loadAssociationNow(extensionText); });
+    return std::move(*association);
+}
+
+FileAssociation WorkspaceFileAssociationClient::loadAssociationNow(const QString &extensionText) const
+{
     QString extension = FileExtensionNormalizer::normalize(extensionText);
     const std::optional<QString> contentType = workspace_.contentTypes->contentTypeForExtension(extension);
     if (!contentType)
@@ -94,8 +114,22 @@ FileAssociation WorkspaceFileAssociationClient::loadAssociation(const QString &e
     if (current)
         candidates.append(*current);
     candidates.append(listed);
-    return FileAssociation(std::move(extension), *contentType, std::move(current),
-                           uniquedByAppIdentity(candidates));
+    FileAssociation association(std::move(extension), *contentType, std::move(current),
+                                uniquedByAppIdentity(candidates));
+    if (std::optional<DefaultApplicationOrigin> origin =
+            workspace_.applications->defaultApplicationOrigin(*contentType))
+        association.setOrigin(std::make_shared<const DefaultApplicationOrigin>(std::move(*origin)));
+    return association;
+}
+
+void WorkspaceFileAssociationClient::inOneReading(const std::function<void()> &work) const
+{
+    workspace_.applications->inOneReading(work);
+}
+
+QStringList WorkspaceFileAssociationClient::contentTypesForExtension(const QString &extension) const
+{
+    return workspace_.contentTypes->contentTypesForExtension(FileExtensionNormalizer::normalize(extension));
 }
 
 QCoro::Task<void> WorkspaceFileAssociationClient::setDefaultApplication(AssociatedApp app,

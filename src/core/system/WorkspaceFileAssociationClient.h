@@ -24,6 +24,11 @@ public:
     WorkspaceFileAssociationClient(QUrl launchServicesPlistURL,
                                    std::shared_ptr<const ContentTypeHandlerListReader> plistReader,
                                    WorkspacePorts workspace);
+    // With further handler lists read before the main one; where two name the same type,
+    // the earlier list's record counts.
+    WorkspaceFileAssociationClient(QList<QUrl> earlierHandlerLists, QUrl launchServicesPlistURL,
+                                   std::shared_ptr<const ContentTypeHandlerListReader> plistReader,
+                                   WorkspacePorts workspace);
 
     // Library/Preferences/com.apple.LaunchServices/com.apple.launchservices.secure.plist
     // under the user's home directory.
@@ -34,14 +39,20 @@ public:
     QList<RegisteredContentType> loadRegisteredContentTypes() const override;
     FileAssociation loadAssociation(const QString &extension) const override;
     QCoro::Task<void> setDefaultApplication(AssociatedApp app, QString contentTypeIdentifier) const override;
+    void inOneReading(const std::function<void()> &work) const override;
+
+    // Every type claiming the extension, the one the association uses first.
+    QStringList contentTypesForExtension(const QString &extension) const;
 
     // Describes the application whose desktop entry is at the URL; throws
     // FileAssociationError::appMissingBundleIdentifier when it has no identifier.
     AssociatedApp app(const QUrl &url) const;
 
 private:
+    FileAssociation loadAssociationNow(const QString &extension) const;
     AssociatedApp describe(const QUrl &standardizedUrl, const std::optional<DesktopEntry> &entry) const;
 
+    QList<QUrl> earlierHandlerLists_;
     QUrl launchServicesPlistURL_;
     std::shared_ptr<const ContentTypeHandlerListReader> plistReader_;
     WorkspacePorts workspace_;

@@ -1,32 +1,40 @@
 #include "linux/desktop/LinuxFileAssociationClient.h"
 
 #include "core/system/LocalFileSystem.h"
-#include "linux/desktop/GioDesktopEntries.h"
 #include "linux/desktop/MimeAppsListReader.h"
 #include "linux/desktop/MimeDatabaseContentTypes.h"
-
-#include <glib.h>
-
-#include <QFile>
+#include "linux/desktop/ResolverApplications.h"
+#include "linux/mimeapps/XdgEnvironment.h"
 
 namespace halvora {
 
 QUrl defaultMimeAppsListURL()
 {
-    // Ask glib rather than the environment, so that this is the file GIO itself writes.
-    return QUrl::fromLocalFile(QFile::decodeName(g_get_user_config_dir()) + QStringLiteral("/mimeapps.list"));
+    return QUrl::fromLocalFile(XdgEnvironment::fromProcess().configHome + QStringLiteral("/mimeapps.list"));
+}
+
+QList<QUrl> desktopMimeAppsListURLs()
+{
+    const XdgEnvironment environment = XdgEnvironment::fromProcess();
+    QList<QUrl> lists;
+    for (const QString &prefix : environment.desktopFilePrefixes())
+        lists.append(
+            QUrl::fromLocalFile(environment.configHome + u'/' + prefix + QStringLiteral("-mimeapps.list")));
+    return lists;
 }
 
 WorkspacePorts linuxWorkspacePorts()
 {
-    return {std::make_shared<MimeDatabaseContentTypes>(), std::make_shared<GioApplications>(),
-            std::make_shared<GioDesktopEntries>(), std::make_shared<LocalFileSystem>()};
+    const std::shared_ptr<const MimeAppsResolver> resolver = processResolver();
+    return {std::make_shared<MimeDatabaseContentTypes>(), std::make_shared<ResolverApplications>(resolver),
+            std::make_shared<ResolverDesktopEntries>(resolver), std::make_shared<LocalFileSystem>()};
 }
 
 std::unique_ptr<WorkspaceFileAssociationClient> makeLinuxFileAssociationClient(const QUrl &mimeAppsList)
 {
-    return std::make_unique<WorkspaceFileAssociationClient>(
-        mimeAppsList, std::make_shared<MimeAppsListReader>(), linuxWorkspacePorts());
+    return std::make_unique<WorkspaceFileAssociationClient>(desktopMimeAppsListURLs(), mimeAppsList,
+                                                            std::make_shared<MimeAppsListReader>(),
+                                                            linuxWorkspacePorts());
 }
 
 } // namespace halvora

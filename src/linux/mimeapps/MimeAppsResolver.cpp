@@ -338,6 +338,15 @@ class Lookup {
 public:
     Lookup(const Snapshot &snapshot, MimeAppsResolver::Impl &impl) : snapshot_(snapshot), impl_(impl) {}
 
+    // This file alone, whatever dir it is in.
+    std::optional<ResolvedApp> loadFile(const QString &path, const QString &id) const
+    {
+        std::shared_ptr<const EntryFacts> facts = entry(path);
+        if (failure(*facts) != SkipReason::notInstalled)
+            return std::nullopt;
+        return ResolvedApp{id, path, facts->hidden, facts->noDisplay, facts->name, facts->localizedName};
+    }
+
     // The first copy of the ID, in dir order, that loads; hidden copies count only when allowed.
     Loaded load(const QString &id, bool allowHidden) const
     {
@@ -464,6 +473,7 @@ DefaultAnswer MimeAppsResolver::defaultFor(const QString &query) const
     const QStringList types = typeList(*snapshot.types, query);
     DefaultAnswer answer;
     answer.type = types.first();
+    answer.queryType = types.first();
     QSet<QString> blocked;
     for (const QString &type : types) {
         QList<Named> chosen;
@@ -540,6 +550,17 @@ std::optional<QString> MimeAppsResolver::desktopIdForPath(const QString &path) c
         }
     }
     return std::nullopt;
+}
+
+std::optional<ResolvedApp> MimeAppsResolver::entryAt(const QString &path) const
+{
+    const SnapshotScope scope(*impl_);
+    return Lookup(scope.get(), *impl_).loadFile(path, desktopIdForPath(path).value_or(QString()));
+}
+
+QString MimeAppsResolver::canonicalType(const QString &type) const
+{
+    return impl_->types->unaliased(type);
 }
 
 QList<ListFile> MimeAppsResolver::listFiles() const

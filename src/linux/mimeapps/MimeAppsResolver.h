@@ -71,6 +71,8 @@ struct SkippedApp {
 
 struct DefaultAnswer {
     std::optional<ResolvedApp> app;
+    // The query's canonical name.
+    QString queryType;
     // The type the answer was found for: the query's canonical type or one of its parents.
     QString type;
     // Where the chosen ID was named; group additions means "the first candidate".
@@ -111,6 +113,11 @@ public:
     // The entry for an ID by the rule of plain lookups: the first copy that loads; absent
     // when none loads or that copy is hidden.
     std::optional<ResolvedApp> application(const QString &desktopId) const;
+    // The entry in this very file, with the ID under which an applications dir provides it
+    // (empty when none does); absent when the file does not load as an application.
+    std::optional<ResolvedApp> entryAt(const QString &path) const;
+    // The type's name with aliases resolved.
+    QString canonicalType(const QString &type) const;
     // The ID under which an applications dir provides this file (links are not followed:
     // the path must be where the dir lists it); absent when none does.
     std::optional<QString> desktopIdForPath(const QString &path) const;
