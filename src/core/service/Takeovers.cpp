@@ -42,7 +42,10 @@ std::optional<Takeover> takeoverOf(const FileAssociation &association,
                 break;
             }
         }
-        return Takeover{association, record, proposed, std::nullopt};
+        std::optional<QString> decidedBy;
+        if (association.origin())
+            decidedBy = association.origin()->summary;
+        return Takeover{association, record, proposed, decidedBy};
     }
     return std::nullopt;
 }

@@ -21,7 +21,8 @@ struct Takeover {
     // What that record left as the default: as installed now when it is still a candidate,
     // otherwise as recorded.
     AssociatedApp chosenApp;
-    // What decides the default now, one Korean line; absent when the loader did not say.
+    // What decides the default now, one Korean line (the summary of the association's
+    // origin); absent when the loader did not say.
     std::optional<QString> decidedBy;
 
     bool operator==(const Takeover &) const = default;

@@ -102,7 +102,10 @@ TEST(Takeovers, OnlyAConfirmedNewestRecordWhoseAppIsNoLongerTheDefault)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        const FileAssociation association(u"png"_qs, u"image/png"_qs, c.current, c.candidates);
+        FileAssociation association(u"png"_qs, u"image/png"_qs, c.current, c.candidates);
+        DefaultApplicationOrigin origin;
+        origin.summary = u"~/.config/mimeapps.list 3행에서 지정"_qs;
+        association.setOrigin(std::make_shared<const DefaultApplicationOrigin>(origin));
         const QList<FileAssociation> list{FileAssociation(u"jpg"_qs, u"image/jpeg"_qs, chosen, {}),
                                           association};
         const QList<Takeover> found = takeovers(list, c.history);
@@ -113,6 +116,7 @@ TEST(Takeovers, OnlyAConfirmedNewestRecordWhoseAppIsNoLongerTheDefault)
         EXPECT_EQ(found.first().association, association);
         EXPECT_EQ(found.first().chosenApp, *c.expected);
         EXPECT_EQ(found.first().record.id(), c.expectedRecord);
+        EXPECT_EQ(found.first().decidedBy, origin.summary);
     }
 }
 
