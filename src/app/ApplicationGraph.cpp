@@ -8,6 +8,7 @@
 #include "core/state/HalvoraState.h"
 #include "linux/desktop/GioDesktopEntries.h"
 #include "linux/desktop/LinuxFileAssociationClient.h"
+#include "linux/desktop/ResolverApplications.h"
 #include "linux/mimeapps/DesktopChanges.h"
 #if __has_include("linux/store/SqliteKeyValueStore.h")
 #include "linux/store/SqliteKeyValueStore.h"
@@ -52,8 +53,7 @@ ApplicationGraph::ApplicationGraph()
     const ExtensionCatalog &catalog = ExtensionCatalog::defaultCatalog();
     auto service = std::make_shared<FileAssociationService>(
         std::move(client), store_, catalog, Timestamp::now,
-        mimeapps::makeDesktopChangeGuard(userDefaults,
-                                         std::make_shared<MimeAppsResolver>(XdgEnvironment::fromProcess())));
+        mimeapps::makeDesktopChangeGuard(userDefaults, processResolver()));
     // A change that a killed run left without its record gets it, off the main thread; the
     // first change of this run would do it otherwise.
     recoverInBackground(service);

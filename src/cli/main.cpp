@@ -7,6 +7,7 @@
 #include "core/model/ExtensionCatalog.h"
 #include "core/service/FileAssociationService.h"
 #include "linux/desktop/LinuxFileAssociationClient.h"
+#include "linux/desktop/ResolverApplications.h"
 #include "linux/mimeapps/DesktopChanges.h"
 #include "linux/store/SqliteKeyValueStore.h"
 
@@ -33,8 +34,7 @@ int main(int argc, char **argv)
         keyValues, historyKey, legacyRecentChangeKey, maxHistoryRecords);
     auto service = std::make_shared<FileAssociationService>(
         makeLinuxFileAssociationClient(), store, ExtensionCatalog::defaultCatalog(), Timestamp::now,
-        mimeapps::makeDesktopChangeGuard(keyValues,
-                                         std::make_shared<MimeAppsResolver>(XdgEnvironment::fromProcess())));
+        mimeapps::makeDesktopChangeGuard(keyValues, processResolver()));
     // A change that a killed run left without its record gets it before anything else.
     try {
         cli::runToEnd(service->recoverInterruptedChange());

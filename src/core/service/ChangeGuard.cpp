@@ -14,6 +14,7 @@ public:
 class Unguarded final : public ChangeGuard {
 public:
     QCoro::Task<std::shared_ptr<ChangeSession>> enter() override { co_return std::make_shared<NoSession>(); }
+    bool mayHaveAbandoned() const override { return false; }
     std::optional<QString> disagreement(const QString &, const AssociatedApp &) const override
     {
         return std::nullopt;

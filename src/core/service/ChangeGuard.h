@@ -43,6 +43,10 @@ public:
     // other change runs; the session holds that until it is destroyed.
     virtual QCoro::Task<std::shared_ptr<ChangeSession>> enter() = 0;
 
+    // Blocking and cheap, without the lock: false when certainly no killed run left an
+    // intent, so that starting up needs neither the lock nor the state directory.
+    virtual bool mayHaveAbandoned() const = 0;
+
     // Blocking. Absent when every other view of the system agrees that expected is the
     // type's default now; otherwise the message the record carries.
     virtual std::optional<QString> disagreement(const QString &contentTypeIdentifier,

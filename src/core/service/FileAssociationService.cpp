@@ -92,6 +92,9 @@ QCoro::Task<AssociationChangeRecord> FileAssociationService::undoChange(Associat
 
 QCoro::Task<std::optional<AssociationChangeRecord>> FileAssociationService::recoverInterruptedChange()
 {
+    QFuture<bool> looking = QtConcurrent::run(&ChangeGuard::mayHaveAbandoned, changeGuard_.get());
+    if (!co_await looking)
+        co_return std::nullopt;
     QCoro::Task<std::shared_ptr<ChangeSession>> entering = changeGuard_->enter();
     const std::shared_ptr<ChangeSession> session = co_await entering;
     QFuture<std::optional<AssociationChangeRecord>> settling = QtConcurrent::run(
@@ -103,6 +106,10 @@ std::optional<AssociationChangeRecord>
 FileAssociationService::openBlocking(const std::shared_ptr<ChangeSession> &session,
                                      const std::optional<ChangeIntent> &intent) const
 {
+    // A change whose record could not be stored is not made: a history that cannot be read
+    // fails here, before anything changes.
+    if (intent)
+        changeHistoryStore_->loadHistory();
     std::optional<AssociationChangeRecord> settled;
     if (const std::optional<ChangeIntent> left = session->abandoned()) {
         // The killed run may have changed the lists or not, and may have stored its record

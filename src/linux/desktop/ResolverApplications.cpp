@@ -1,13 +1,9 @@
 #include "linux/desktop/ResolverApplications.h"
 
 #include "core/model/FileAssociationError.h"
-#include "linux/desktop/GlibHandles.h"
 #include "linux/mimeapps/MimeAppsWriter.h"
 
-#include <gio/gdesktopappinfo.h>
-
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 
 #include <mutex>
@@ -168,6 +164,8 @@ ResolverApplications::defaultApplicationOrigin(const QString &contentType) const
 
 void ResolverApplications::setDefaultApplication(const QUrl &application, const QString &contentType) const
 {
+    // Our own writer: it keeps every other byte of the lists, follows links, replaces
+    // atomically and takes the change lock (see MimeAppsWriter).
     const mimeapps::MimeAppsWriter writer(resolver_);
     writer.setDefault(application.isLocalFile() ? application.toLocalFile() : application.toString(),
                       contentType);

@@ -19,7 +19,7 @@ public:
 
     std::optional<DesktopEntry> defaultApplication(const QString &contentType) const override;
     QList<DesktopEntry> applications(const QString &contentType) const override;
-    // Writes through our own writer of the user's lists.
+    // Writes the user's lists with MimeAppsWriter.
     void setDefaultApplication(const QUrl &application, const QString &contentType) const override;
     void inOneReading(const std::function<void()> &work) const override;
     std::optional<DefaultApplicationOrigin>

@@ -84,7 +84,7 @@ QByteArray encode(const Journaled &entry)
     return QJsonDocument(QJsonObject{{QStringLiteral("kind"), kindName(entry.intent.kind)},
                                      {QStringLiteral("record"), toJson(entry.intent.record)},
                                      {QStringLiteral("lists"), entry.lists}})
-        .toJson(QJsonDocument::Indented);
+        .toJson(QJsonDocument::Compact);
 }
 
 std::optional<Journaled> decode(const QByteArray &bytes)
@@ -104,8 +104,8 @@ std::optional<Journaled> decode(const QByteArray &bytes)
 
 class Session final : public ChangeSession, public ActiveChange {
 public:
-    Session(QString intentPath, std::shared_ptr<KeyValueStore> store, std::unique_ptr<ChangeLock> lock)
-        : intentPath_(std::move(intentPath)), store_(std::move(store)), lock_(std::move(lock))
+    Session(std::shared_ptr<KeyValueStore> store, std::unique_ptr<ChangeLock> lock)
+        : store_(std::move(store)), lock_(std::move(lock))
     {}
 
     ~Session() override
@@ -116,16 +116,14 @@ public:
 
     std::optional<ChangeIntent> abandoned() override
     {
-        removeLeftovers(intentPath_);
-        const FileSnapshot file = readRegularFile(intentPath_);
-        if (!file.exists)
+        const std::optional<QByteArray> stored = store_->read(JournaledChangeGuard::intentKey);
+        if (!stored)
             return std::nullopt;
-        std::optional<Journaled> left = decode(file.bytes);
+        std::optional<Journaled> left = decode(*stored);
         if (!left) {
-            // Written atomically, so never torn; kept aside for a look rather than blocking
-            // every later change.
-            QFile::remove(intentPath_ + QStringLiteral(".unreadable"));
-            QFile::rename(intentPath_, intentPath_ + QStringLiteral(".unreadable"));
+            // Stored in one transaction, so never torn; one that cannot be read must not
+            // block every later change.
+            store_->remove(JournaledChangeGuard::intentKey);
             return std::nullopt;
         }
         // The killed run may have died while replacing one of its lists.
@@ -133,25 +131,26 @@ public:
             removeLeftovers(list[QStringLiteral("path")].toString());
         const std::lock_guard lock(mutex_);
         journaled_ = std::move(left);
+        stored_ = true;
         return journaled_->intent;
     }
 
+    // Kept in memory until the writer says what it will change: nothing needs recovering
+    // from a change that wrote nothing.
     void begin(const ChangeIntent &intent) override
     {
         const std::lock_guard lock(mutex_);
         journaled_ = Journaled{intent, {}};
-        writeLocked();
+        stored_ = false;
     }
 
     void finish() override
     {
         const std::lock_guard lock(mutex_);
-        if (!journaled_)
-            return;
-        if (journaled_->intent.kind == ChangeIntent::Kind::apply && !journaled_->lists.isEmpty())
-            keepImages(journaled_->intent.record.id(), journaled_->lists);
-        removeDurably(readRegularFile(intentPath_));
+        if (journaled_ && stored_)
+            store_->remove(JournaledChangeGuard::intentKey);
         journaled_.reset();
+        stored_ = false;
     }
 
     std::optional<ChangeIntent> intent() const override
@@ -160,13 +159,23 @@ public:
         return journaled_ ? std::optional(journaled_->intent) : std::nullopt;
     }
 
+    // The intent and, for a change (not an undo), the images its undo will need, in one
+    // durable transaction before any list is written.
     void recordLists(const QJsonArray &lists) override
     {
         const std::lock_guard lock(mutex_);
         if (!journaled_)
             return;
         journaled_->lists = lists;
-        writeLocked();
+        const bool apply = journaled_->intent.kind == ChangeIntent::Kind::apply;
+        const QString recordId = journaled_->intent.record.id();
+        const QByteArray intent = encode(*journaled_);
+        store_->transact([&](KeyValueAccess &access) {
+            access.write(JournaledChangeGuard::intentKey, intent);
+            if (apply)
+                keepImages(access, recordId, lists);
+        });
+        stored_ = true;
     }
 
     std::optional<QJsonArray> listsChangedBy(const QString &recordId) const override
@@ -182,30 +191,25 @@ public:
     }
 
 private:
-    void writeLocked() { replaceDurably(readRegularFile(intentPath_), encode(*journaled_)); }
-
-    void keepImages(const QString &recordId, const QJsonArray &lists)
+    static void keepImages(KeyValueAccess &access, const QString &recordId, const QJsonArray &lists)
     {
-        store_->transact([&](KeyValueAccess &access) {
-            QJsonArray kept;
-            kept.append(QJsonObject{{QStringLiteral("id"), recordId}, {QStringLiteral("lists"), lists}});
-            if (const std::optional<QByteArray> stored = access.read(JournaledChangeGuard::listImagesKey)) {
-                for (const QJsonValue &entry : QJsonDocument::fromJson(*stored).array()) {
-                    if (kept.size() < JournaledChangeGuard::maxListImages &&
-                        entry[QStringLiteral("id")].toString() != recordId)
-                        kept.append(entry);
-                }
+        QJsonArray kept;
+        kept.append(QJsonObject{{QStringLiteral("id"), recordId}, {QStringLiteral("lists"), lists}});
+        if (const std::optional<QByteArray> stored = access.read(JournaledChangeGuard::listImagesKey)) {
+            for (const QJsonValue &entry : QJsonDocument::fromJson(*stored).array()) {
+                if (kept.size() < JournaledChangeGuard::maxListImages &&
+                    entry[QStringLiteral("id")].toString() != recordId)
+                    kept.append(entry);
             }
-            access.write(JournaledChangeGuard::listImagesKey,
-                         QJsonDocument(kept).toJson(QJsonDocument::Compact));
-        });
+        }
+        access.write(JournaledChangeGuard::listImagesKey, QJsonDocument(kept).toJson(QJsonDocument::Compact));
     }
 
-    QString intentPath_;
     std::shared_ptr<KeyValueStore> store_;
     std::unique_ptr<ChangeLock> lock_;
     mutable std::mutex mutex_;
     std::optional<Journaled> journaled_;
+    bool stored_ = false;
 };
 
 } // namespace
@@ -260,11 +264,6 @@ QString JournaledChangeGuard::lockPath() const
     return stateDirectory_ + QStringLiteral("/change.lock");
 }
 
-QString JournaledChangeGuard::intentPath() const
-{
-    return stateDirectory_ + QStringLiteral("/change-intent.json");
-}
-
 QCoro::Task<std::shared_ptr<ChangeSession>> JournaledChangeGuard::enter()
 {
     QFuture<void> turn = processTurns().enter();
@@ -283,11 +282,23 @@ QCoro::Task<std::shared_ptr<ChangeSession>> JournaledChangeGuard::enter()
 
 std::shared_ptr<ChangeSession> JournaledChangeGuard::lockBlocking() const
 {
+    // A change whose record could not be kept is not made: a store that cannot be used
+    // fails here, with its own message, before the lock or any list is touched.
+    store_->read(intentKey);
     auto lock = std::make_unique<ChangeLock>(lockPath());
-    auto session = std::make_shared<Session>(intentPath(), store_, std::move(lock));
+    auto session = std::make_shared<Session>(store_, std::move(lock));
     const std::lock_guard guard(currentMutex);
     currentChange = session;
     return session;
+}
+
+bool JournaledChangeGuard::mayHaveAbandoned() const
+{
+    try {
+        return store_->read(intentKey).has_value();
+    } catch (...) {
+        return true;
+    }
 }
 
 std::optional<QString> JournaledChangeGuard::disagreement(const QString &contentTypeIdentifier,

@@ -30,14 +30,15 @@ public:
 };
 
 // The change guard of the desktop: an advisory lock (flock) on change.lock in the state
-// directory, shared by every Halvora process, and the intent of the change in
-// change-intent.json beside it, replaced atomically. When a change is finished, what its
-// lists held before is kept in the key-value store under listImagesKey, for undo.
+// directory, shared by every Halvora process, and the intent of the change under intentKey
+// of the key-value store. What a change's lists held before is kept under listImagesKey,
+// for undo, written in the same transaction as the intent.
 class JournaledChangeGuard final : public ChangeGuard {
 public:
     using Disagreement =
         std::function<std::optional<QString>(const QString &contentType, const AssociatedApp &)>;
 
+    static inline const QString intentKey = QStringLiteral("associationChangeIntent");
     static inline const QString listImagesKey = QStringLiteral("associationChangeListImages");
     // At most this many changes keep their images; older ones are undone by setting the app.
     static constexpr int maxListImages = 100;
@@ -49,11 +50,11 @@ public:
     static QString defaultStateDirectory();
 
     QCoro::Task<std::shared_ptr<ChangeSession>> enter() override;
+    bool mayHaveAbandoned() const override;
     std::optional<QString> disagreement(const QString &contentTypeIdentifier,
                                         const AssociatedApp &expected) const override;
 
     QString lockPath() const;
-    QString intentPath() const;
 
 private:
     std::shared_ptr<ChangeSession> lockBlocking() const;

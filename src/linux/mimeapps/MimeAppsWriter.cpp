@@ -7,6 +7,7 @@
 #include "linux/mimeapps/MimeAppsListEditor.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QJsonObject>
 #include <QProcess>
 
@@ -157,6 +158,9 @@ void MimeAppsWriter::setDefault(const QString &desktopEntryPath, const QString &
     if (!active)
         ownLock.emplace(lockPath_);
 
+    const QString unloadable = QStringLiteral("'%1' 데스크톱 항목을 응용프로그램으로 불러올 수 없습니다.");
+    if (!QFileInfo(desktopEntryPath).isFile())
+        refuse(unloadable.arg(desktopEntryPath));
     // An entry that no applications directory provides under its ID would be written as an
     // ID that never resolves.
     const std::optional<QString> id = resolver_->desktopIdForPath(desktopEntryPath);

@@ -271,8 +271,8 @@ TEST_F(FileAssociationServiceTest, StoreFailuresAreThrownWithTheirOwnType)
     defaults->write(u"associationChangeHistory"_qs, corrupt);
 
     EXPECT_THROW(apply(evince, *client->association(u"pdf"_qs)), JsonDecodingError);
-    // The change the system accepted stays made.
-    EXPECT_EQ(client->association(u"pdf"_qs)->currentApp(), evince);
+    // A change whose record could not be stored is not made.
+    EXPECT_EQ(client->association(u"pdf"_qs)->currentApp(), okular);
     EXPECT_THROW(waitForTask(service->undoChange(applied)), JsonDecodingError);
     EXPECT_THROW(service->loadChangeHistory(), JsonDecodingError);
     EXPECT_EQ(defaults->read(u"associationChangeHistory"_qs), corrupt);

@@ -1,0 +1,130 @@
+// One process keeps a resolver while others change the desktop under it; after each change
+// its next answer must be the one GIO gives in a fresh process. No waiting anywhere: the
+// change is complete when the child exits.
+
+#include "linux/mimeapps/GioProbe.h"
+#include "linux/mimeapps/MimeAppsResolver.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+namespace halvora {
+namespace {
+
+const QStringList types{QStringLiteral("text/plain"), QStringLiteral("image/png"),
+                        QStringLiteral("application/pdf")};
+
+QString entry(const QString &exec)
+{
+    return QStringLiteral("[Desktop Entry]\\nType=Application\\nName=E\\nExec=%1\\n").arg(exec);
+}
+
+// The child's command for change number `round`; every one leaves a different answer.
+QString change(int round)
+{
+    const QString n = QString::number(round);
+    const QString id = round % 2 ? QStringLiteral("aa.desktop") : QStringLiteral("bb.desktop");
+    switch (round % 8) {
+    case 0: // a list renamed over the old one
+        return QStringLiteral(
+                   "printf '[Default Applications]\\ntext/plain=%1\\n' > c/new && mv c/new c/mimeapps.list")
+            .arg(id);
+    case 1: // the same list edited in place: same size, maybe the same clock tick
+        return QStringLiteral("printf '[Default Applications]\\ntext/plain=%1\\n' > c/mimeapps.list").arg(id);
+    case 2: // an entry added to an existing subfolder
+        return QStringLiteral("printf '%1' > d/applications/sub/e%2.desktop")
+            .arg(entry(QStringLiteral("true")), n);
+    case 3: // an entry deleted
+        return QStringLiteral("rm -f d/applications/sub/e%1.desktop").arg(round - 1);
+    case 4: // the cache rebuilt
+        return QStringLiteral(
+                   "printf '[MIME Cache]\\nimage/png=%1;sub-e%2.desktop;\\n' > s/applications/t && "
+                   "mv s/applications/t s/applications/mimeinfo.cache")
+            .arg(id, QString::number(round - 2));
+    case 5: // a desktop-specific list appears
+        return QStringLiteral("printf '[Default Applications]\\napplication/pdf=%1\\n' > c/kde-mimeapps.list")
+            .arg(id);
+    case 6: // the user's list becomes a dangling link; the desktop-specific one goes
+        return QStringLiteral("rm c/kde-mimeapps.list && ln -sf ../missing c/mimeapps.list");
+    default: // an installed entry starts failing its TryExec, in place
+        return QStringLiteral(
+                   "rm c/mimeapps.list && printf '%1TryExec=/nonexistent\\n' > s/applications/aa.desktop")
+            .arg(entry(QStringLiteral("true")));
+    }
+}
+
+TEST(MimeAppsResolver, SeesEveryChangeAnotherProcessMade)
+{
+    QTemporaryDir root;
+    const QString base = root.path();
+    for (const char *dir : {"c", "d/applications/sub", "s/applications", "h"})
+        QDir().mkpath(base + u'/' + QLatin1String(dir));
+    ASSERT_TRUE(QFile::link(QStringLiteral("/usr/share/mime"), base + QStringLiteral("/s/mime")));
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("HOME"), base + QStringLiteral("/h"));
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), base + QStringLiteral("/c"));
+    environment.insert(QStringLiteral("XDG_CONFIG_DIRS"), base + QStringLiteral("/x"));
+    environment.insert(QStringLiteral("XDG_DATA_HOME"), base + QStringLiteral("/d"));
+    environment.insert(QStringLiteral("XDG_DATA_DIRS"), base + QStringLiteral("/s"));
+    environment.insert(QStringLiteral("XDG_CURRENT_DESKTOP"), QStringLiteral("KDE"));
+
+    const std::optional<QString> probe = findGioProbe();
+    ASSERT_TRUE(probe);
+    const MimeAppsResolver resolver(XdgEnvironment::from(environment));
+    auto run = [&](const QString &program, const QStringList &arguments) {
+        QProcess process;
+        process.setProcessEnvironment(environment);
+        process.setWorkingDirectory(base);
+        process.setStandardErrorFile(QProcess::nullDevice());
+        process.start(program, arguments);
+        EXPECT_TRUE(process.waitForFinished(-1) && process.exitCode() == 0)
+            << arguments.join(u' ').toStdString();
+        return process.readAllStandardOutput();
+    };
+    run(QStringLiteral("sh"),
+        {QStringLiteral("-c"), QStringLiteral("printf '%1' > s/applications/aa.desktop && "
+                                              "printf '%1' > s/applications/bb.desktop && "
+                                              "printf '[Added Associations]\\ntext/plain=sub-e0.desktop;\\n' "
+                                              "> s/applications/mimeapps.list")
+                                   .arg(entry(QStringLiteral("true")))});
+
+    for (int round = 0; round < 100; ++round) {
+        resolver.defaultFor(types[round % 3]); // something is remembered before the change
+        run(QStringLiteral("sh"), {QStringLiteral("-c"), change(round)});
+        if (round % 8 == 1) {
+            // Two same-size versions in place within one clock tick, read in between: stat
+            // alone cannot tell them apart.
+            const QString path = base + QStringLiteral("/c/mimeapps.list");
+            for (const bool last : {false, true}) {
+                QFile list(path);
+                ASSERT_TRUE(list.open(QIODevice::ReadWrite));
+                QByteArray bytes = list.readAll();
+                bytes.replace("aa.desktop", "cc.desktop").replace("bb.desktop", "aa.desktop");
+                list.seek(0);
+                list.write(bytes.replace("cc.desktop", "bb.desktop"));
+                list.close();
+                if (!last)
+                    resolver.defaultFor(types[0]);
+            }
+        }
+        const QList<GioProbeLine> gio = parseGioProbeOutput(run(*probe, types));
+        ASSERT_EQ(gio.size(), types.size());
+        for (const GioProbeLine &line : gio) {
+            const DefaultAnswer ours = resolver.defaultFor(line.type);
+            QStringList candidates;
+            for (const CandidateAnswer &candidate : resolver.candidatesFor(line.type))
+                candidates.append(candidate.app.desktopId);
+            ASSERT_EQ(ours.app ? std::optional(ours.app->desktopId) : std::nullopt, line.defaultId)
+                << "round " << round << ", " << line.type.toStdString() << ": "
+                << change(round).toStdString();
+            ASSERT_EQ(candidates, line.candidateIds) << "round " << round << ", " << line.type.toStdString();
+        }
+    }
+}
+
+} // namespace
+} // namespace halvora
