@@ -9,6 +9,7 @@
 #include "cli/ObservedManager.h"
 #include "cli/Presentation.h"
 #include "cli/TextTable.h"
+#include "core/model/ChangeNotRecorded.h"
 #include "core/model/FileAssociationError.h"
 #include "core/model/ModelJson.h"
 #include "core/state/HalvoraState.h"
@@ -45,7 +46,9 @@ constexpr qsizetype historyShown = 50;
         throw CliError(code, QStringLiteral("변경 이력을 읽을 수 없습니다: ") + description);
     case Operation::apply:
     case Operation::undo:
-        // A change that could not be recorded says so itself (ChangeNotRecordedError).
+        if (failedAfterAskingTheSystem(failure.error))
+            throw CliError(code, changeNotRecordedDescription(failure.error));
+        throw CliError(code, description);
     case Operation::loadOne:
         throw CliError(code, description);
     }

@@ -29,7 +29,8 @@ const CommandText commandTexts[] = {
      "  --search TEXT    확장자, 콘텐츠 타입, 현재 기본 앱의 이름이나 ID에 TEXT가 들어간 것만\n"
      "                   (대소문자 무시).\n"
      "  --filter FILTER  all (기본), missingDefaultApplication, missingCandidateApps,\n"
-     "                   recentlyChanged, verificationFailed 중 하나.\n"
+     "                   recentlyChanged, verificationFailed 중 하나. 변경 이력을 읽을 수 없으면\n"
+     "                   경고만 하고 목록을 보여 주지만, 이력이 필요한 마지막 두 필터는 실패합니다.\n"
      "  --json           연결 정보 객체의 JSON 배열 하나를 출력합니다.\n"},
     {"show", "halvora-cli show EXT [--json]",
      "확장자 하나의 콘텐츠 타입, 현재 기본 앱과 호환 앱을 보여 줍니다. EXT는 확장자 추가와\n"
@@ -58,11 +59,15 @@ const CommandText commandTexts[] = {
      "  --json  갱신된 변경 기록 객체를 출력합니다.\n"},
     {"export", "halvora-cli export [FILE]",
      "현재 기본 앱을 프로필(확장자에서 데스크톱 파일 ID로의 작은 JSON 문서)로 저장합니다.\n"
-     "FILE을 주지 않거나 -이면 표준 출력에 씁니다. 파일은 통째로 바뀌며 중간 상태로 남지 않습니다.\n"},
+     "FILE을 주지 않거나 -이면 표준 출력에 씁니다. 파일은 통째로 바뀌며 중간 상태로 남지 않습니다.\n"
+     "쓰기에 실패하면 원래 파일이 그대로 남습니다 (종료 코드 3). FILE이 링크이면 링크가 가리키는\n"
+     "파일을 바꾸고, 일반 파일이 아닌 것(FIFO, 장치, 폴더)에는 쓰지 않습니다 (종료 코드 2).\n"},
     {"import", "halvora-cli import FILE [--dry-run] [--yes] [--json]",
      "프로필을 읽어 앱마다 일괄 적용 계획(적용 예정, 건너뜀, 확인 필요, 알 수 없는 앱)을 보여 주고,\n"
      "확인을 받으면 검증과 변경 기록을 남기며 적용합니다. 다른 컴퓨터로 기본 앱을 옮길 때 씁니다.\n"
      "프로필의 앱이 그 확장자의 호환 후보가 아니면 확인 필요로 두고 적용하지 않습니다.\n"
+     "같은 콘텐츠 타입의 확장자(jpg와 jpeg 등)에 서로 다른 앱을 지정한 프로필은 아무것도 바꾸지 않고\n"
+     "거부합니다 (종료 코드 2).\n"
      "FILE이 -이면 표준 입력에서 읽습니다 (이때는 --yes나 --dry-run이 필요합니다).\n"
      "  --dry-run  계획만 보여 줍니다.\n"
      "  --yes      확인 질문 없이 적용합니다.\n"

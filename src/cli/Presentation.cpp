@@ -188,12 +188,10 @@ QJsonObject planJson(const BulkAssociationChangePlan &plan)
 
 QJsonObject summaryJson(const BulkAssociationApplySummary &summary)
 {
-    return QJsonObject{{"verifiedCount", summary.verifiedCount()},
-                       {"failedCount", summary.failedCount()},
-                       {"skippedCount", summary.skippedCount()},
-                       {"blockedCount", summary.blockedCount()},
-                       {"unrecordedCount", summary.unrecordedCount()},
-                       {"message", summary.message()}};
+    return QJsonObject{
+        {"verifiedCount", summary.verifiedCount()},     {"failedCount", summary.failedCount()},
+        {"skippedCount", summary.skippedCount()},       {"blockedCount", summary.blockedCount()},
+        {"unrecordedCount", summary.unrecordedCount()}, {"message", summary.message()}};
 }
 
 QString jsonText(const QJsonValue &value)

@@ -223,8 +223,7 @@ TEST(CliCommands, AChangeTheStoreCannotRecordIsReportedWithTheRealDefault)
         AssociatedApp shownAfter;
     } cases[] = {
         {{"undo"}, editor},
-        {{"set", "md", "org.example.Viewer", "--yes"}, viewer},
-        {{"bulk", "org.example.Editor", "md", "--yes"}, editor},
+        {{"bulk", "org.example.Viewer", "md", "--yes"}, viewer},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.arguments.join(u' ').toStdString());

@@ -1,6 +1,6 @@
 #include "core/model/Models.h"
 
-#include "core/model/ChangeNotRecordedError.h"
+#include "core/model/ChangeNotRecorded.h"
 
 #include <QSet>
 #include <QStringList>
@@ -306,7 +306,7 @@ QString BulkAssociationApplySummary::message() const
                        .arg(QString::number(verifiedCount_), QString::number(failedCount_),
                             QString::number(skippedCount_), QString::number(blockedCount_));
     if (unrecordedCount_ > 0)
-        text += QStringLiteral("\n%1 (%2개)").arg(ChangeNotRecordedError::message).arg(unrecordedCount_);
+        text += QStringLiteral("\n%1 (%2개)").arg(changeNotRecordedMessage).arg(unrecordedCount_);
     return text;
 }
 

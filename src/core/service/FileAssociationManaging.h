@@ -11,8 +11,9 @@ namespace halvora {
 // The one object through which the application state reads and changes associations.
 // Asynchronous operations run their blocking work on the background executor and resume
 // the awaiting coroutine on the caller's thread. Arguments are taken by value because
-// they live in the coroutine frame. applyDefaultApplication and undoChange throw
-// ChangeNotRecordedError when the system was asked but the record could not be stored.
+// they live in the coroutine frame. applyDefaultApplication and undoChange throw only when the
+// history store fails after the system was asked (see failedAfterAskingTheSystem); undoChange
+// also refuses a record without a previous application before asking.
 class FileAssociationManaging {
 public:
     virtual ~FileAssociationManaging() = default;

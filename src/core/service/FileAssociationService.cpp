@@ -1,6 +1,5 @@
 #include "core/service/FileAssociationService.h"
 
-#include "core/model/ChangeNotRecordedError.h"
 #include "core/model/FileAssociationError.h"
 #include "core/model/FileExtensionNormalizer.h"
 #include "core/model/LocalizedError.h"
@@ -187,13 +186,7 @@ FileAssociationService::recordApplyBlocking(const AssociationChangeRecord &plann
         outcome(requestFailure, planned, planned.replacementApp(), AssociationVerificationStatus::apiFailed,
                 AssociationVerificationStatus::verified, AssociationVerificationStatus::verificationFailed);
     const AssociationChangeRecord record = planned.updating(status, message);
-    try {
-        changeHistoryStore_->save(record);
-    } catch (...) {
-        // The system has been asked already: the caller must learn that, not only the store's fault.
-        // The intent stays for the next run.
-        throw ChangeNotRecordedError(record, std::current_exception());
-    }
+    changeHistoryStore_->save(record);
     // Only once the record is stored: a failed save leaves the intent for the next run.
     session->finish();
     return record;
@@ -209,11 +202,7 @@ FileAssociationService::recordUndoBlocking(const AssociationChangeRecord &record
                 AssociationVerificationStatus::undoVerified, AssociationVerificationStatus::undoFailed);
     // Same id and time: the entry of the original change now tells how its undo went.
     const AssociationChangeRecord updated = record.updating(status, message);
-    try {
-        changeHistoryStore_->update(updated);
-    } catch (...) {
-        throw ChangeNotRecordedError(updated, std::current_exception());
-    }
+    changeHistoryStore_->update(updated);
     session->finish();
     return updated;
 }

@@ -1,6 +1,6 @@
 #include "core/state/HalvoraState.h"
 
-#include "core/model/ChangeNotRecordedError.h"
+#include "core/model/ChangeNotRecorded.h"
 #include "core/model/LocalizedError.h"
 
 #include <QHash>
@@ -515,7 +515,8 @@ QCoro::Task<void> HalvoraState::confirmPendingChange(PendingAssociationChange ch
         [&] { return manager_->applyDefaultApplication(change.replacementApp(), change.association()); });
     if (!alive)
         co_return;
-    const auto notRecorded = asChangeNotRecorded(applied.failure);
+    // The service throws only when the store fails after the system was asked.
+    const bool notRecorded = failedAfterAskingTheSystem(applied.failure);
     if (applied.failure && !notRecorded) {
         setAlertMessage(localizedDescription(applied.failure));
         co_return;
@@ -536,7 +537,7 @@ QCoro::Task<void> HalvoraState::confirmPendingChange(PendingAssociationChange ch
     if (!alive)
         co_return;
     if (notRecorded)
-        setAlertMessage(notRecorded->localizedDescription());
+        setAlertMessage(changeNotRecordedDescription(applied.failure));
     else
         reportOutcome(*applied.value);
 }
@@ -587,7 +588,7 @@ QCoro::Task<void> HalvoraState::undoChange(AssociationChangeRecord record)
     auto undone = co_await attempt([&] { return manager_->undoChange(record); });
     if (!alive)
         co_return;
-    const auto notRecorded = asChangeNotRecorded(undone.failure);
+    const bool notRecorded = failedAfterAskingTheSystem(undone.failure);
     if (undone.failure && !notRecorded) {
         setAlertMessage(localizedDescription(undone.failure));
         co_return;
@@ -604,7 +605,7 @@ QCoro::Task<void> HalvoraState::undoChange(AssociationChangeRecord record)
     if (!alive)
         co_return;
     if (notRecorded)
-        setAlertMessage(notRecorded->localizedDescription());
+        setAlertMessage(changeNotRecordedDescription(undone.failure));
     else
         reportOutcome(*undone.value);
 }
@@ -786,7 +787,7 @@ QCoro::Task<void> HalvoraState::confirmBulkPlan(BulkAssociationChangePlan plan)
             co_await attempt([&] { return manager_->applyDefaultApplication(row.targetApp(), association); });
         if (!alive)
             co_return;
-        if (asChangeNotRecorded(applied.failure))
+        if (failedAfterAskingTheSystem(applied.failure))
             ++unrecorded;
         else if (applied.failure || isFailure(applied.value->verificationStatus()))
             ++failed;

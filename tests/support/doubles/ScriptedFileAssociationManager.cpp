@@ -1,6 +1,5 @@
 #include "support/doubles/ScriptedFileAssociationManager.h"
 
-#include "core/model/ChangeNotRecordedError.h"
 #include "core/model/FileAssociationError.h"
 #include "core/model/FileExtensionNormalizer.h"
 
@@ -178,7 +177,7 @@ ScriptedFileAssociationManager::applyDefaultApplication(AssociatedApp app, FileA
     if (!isFailure(outcome.status))
         setDefaultForType(association.contentTypeIdentifier(), app);
     if (recordingFailure_)
-        throw ChangeNotRecordedError(record, recordingFailure_);
+        std::rethrow_exception(recordingFailure_);
     history_.prepend(record);
     if (history_.size() > historyLimit)
         history_ = history_.first(historyLimit);
@@ -204,7 +203,7 @@ ScriptedFileAssociationManager::undoChange(AssociationChangeRecord record)
     if (!isFailure(outcome.status))
         setDefaultForType(record.contentTypeIdentifier(), record.previousApp());
     if (recordingFailure_)
-        throw ChangeNotRecordedError(updated, recordingFailure_);
+        std::rethrow_exception(recordingFailure_);
     for (auto &existing : history_) {
         if (existing.id() == record.id())
             existing = updated;

@@ -76,8 +76,7 @@ public:
     {
         applyFailures_.insert(fileExtension, std::move(failure));
     }
-    // Changes and undos still take effect but are not recorded: they throw
-    // ChangeNotRecordedError with this cause.
+    // Changes and undos still take effect but are not recorded: they throw this failure.
     void failRecording(std::exception_ptr failure) { recordingFailure_ = std::move(failure); }
 
     // --- holding ---------------------------------------------------------------------
