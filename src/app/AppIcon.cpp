@@ -54,7 +54,13 @@ FoundIcon findIcon(const QString &path, const DesktopEntryIconLookup &lookup)
     if (!changeTime || !lookup)
         return found;
     found.changeTime = *changeTime;
-    const QString value = lookup(QUrl::fromLocalFile(path));
+    QString value;
+    try {
+        value = lookup(QUrl::fromLocalFile(path));
+    } catch (...) {
+        // An entry that cannot be read shows the generic icon, like one without Icon.
+        return found;
+    }
     if (value.isEmpty())
         return found;
     if (!QFileInfo(value).isAbsolute()) {

@@ -67,6 +67,16 @@ AssociatedApp ApplicationGraph::describeApplication(const QUrl &url)
     return makeLinuxFileAssociationClient()->app(url);
 }
 
+void installQtTranslations(const QLocale &locale)
+{
+    auto *qtTexts = new QTranslator(qApp);
+    if (qtTexts->load(locale, QStringLiteral("qtbase"), QStringLiteral("_"),
+                      QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(qtTexts);
+    else
+        delete qtTexts;
+}
+
 void prepareApplication()
 {
     QApplication::setApplicationName(QStringLiteral("halvora"));
@@ -75,13 +85,7 @@ void prepareApplication()
     ensureIconTheme();
     // The program's own icon, also when it runs from the build tree without an installed theme.
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/org.halvora.Halvora.svg")));
-    // Qt's own texts (file dialog, context menus) in the user's language.
-    auto *qtTexts = new QTranslator(qApp);
-    if (qtTexts->load(QLocale::system(), QStringLiteral("qtbase"), QStringLiteral("_"),
-                      QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        QCoreApplication::installTranslator(qtTexts);
-    else
-        delete qtTexts;
+    installQtTranslations(QLocale::system());
     setDesktopEntryIconLookup(
         [](const QUrl &entry) { return desktopEntryIconName(entry).value_or(QString()); });
 }

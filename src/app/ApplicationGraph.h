@@ -2,6 +2,7 @@
 
 #include "core/model/Models.h"
 
+#include <QLocale>
 #include <QString>
 #include <QUrl>
 
@@ -38,5 +39,9 @@ private:
 // What the program does at start on the display: names the application for the desktop,
 // picks an icon theme and points application icons at the desktop entries.
 void prepareApplication();
+
+// Qt's own texts (file dialog, context menus) in the locale's language, from the
+// translations installed with Qt; nothing changes when there are none for it.
+void installQtTranslations(const QLocale &locale);
 
 } // namespace halvora

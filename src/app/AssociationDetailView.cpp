@@ -199,8 +199,8 @@ QWidget *AssociationDetailView::buildHeader(const FileAssociation &association,
     extension->setObjectName(QStringLiteral("extensionLabel"));
     extension->setFont(withWeight(monospacedRoleFont(FontRole::title2), QFont::DemiBold));
     titles->addWidget(extension);
-    QLabel *contentType =
-        label(association.contentTypeIdentifier(), FontRole::callout, ColorRole::secondary, header, true);
+    auto *contentType = new ElidedLabel(association.contentTypeIdentifier(), Qt::ElideRight, header);
+    applyTextStyle(contentType, FontRole::callout, ColorRole::secondary);
     contentType->setObjectName(QStringLiteral("contentTypeLabel"));
     titles->addWidget(contentType);
     row->addLayout(titles, 1);

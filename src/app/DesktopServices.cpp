@@ -9,27 +9,43 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QHeaderView>
 #include <QStringList>
+#include <QTreeView>
 
 namespace halvora {
 
-std::optional<QUrl> FileDialogApplicationPicker::pickApplication(QWidget *parent)
+std::unique_ptr<QFileDialog> FileDialogApplicationPicker::makePanel(QWidget *parent)
 {
     // Qt's own dialog, so that the accept button reads "선택" whatever the desktop's
     // native dialog would call it.
-    QFileDialog dialog(parent);
-    dialog.setOption(QFileDialog::DontUseNativeDialog, true);
-    dialog.setOption(QFileDialog::ReadOnly, true);
-    dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setNameFilter(QStringLiteral("*.desktop"));
-    dialog.setDirectory(startDirectory);
-    dialog.setLabelText(QFileDialog::Accept, QStringLiteral("선택"));
-    // Room for the name, size, type and date columns without cutting any.
-    dialog.resize(dialog.sizeHint().expandedTo(QSize(880, 520)));
-    if (dialog.exec() != QDialog::Accepted)
+    auto dialog = std::make_unique<QFileDialog>(parent);
+    dialog->setOption(QFileDialog::DontUseNativeDialog, true);
+    dialog->setOption(QFileDialog::ReadOnly, true);
+    dialog->setFileMode(QFileDialog::ExistingFile);
+    dialog->setAcceptMode(QFileDialog::AcceptOpen);
+    dialog->setNameFilter(QStringLiteral("*.desktop"));
+    dialog->setDirectory(startDirectory);
+    dialog->setLabelText(QFileDialog::Accept, QStringLiteral("선택"));
+    // The detail view, with room for its name, size, type and date columns without cutting any.
+    dialog->setViewMode(QFileDialog::Detail);
+    dialog->resize(dialog->sizeHint().expandedTo(QSize(880, 520)));
+    // The name takes the free width; size, type and date are as wide as what they show.
+    if (auto *view = dialog->findChild<QTreeView *>()) {
+        QHeaderView *header = view->header();
+        header->setStretchLastSection(false);
+        header->setSectionResizeMode(QHeaderView::ResizeToContents);
+        header->setSectionResizeMode(0, QHeaderView::Stretch);
+    }
+    return dialog;
+}
+
+std::optional<QUrl> FileDialogApplicationPicker::pickApplication(QWidget *parent)
+{
+    const std::unique_ptr<QFileDialog> dialog = makePanel(parent);
+    if (dialog->exec() != QDialog::Accepted)
         return std::nullopt;
-    const QList<QUrl> urls = dialog.selectedUrls();
+    const QList<QUrl> urls = dialog->selectedUrls();
     if (urls.isEmpty() || !urls.first().isValid())
         return std::nullopt;
     return urls.first();

@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 
+class QFileDialog;
 class QWidget;
 
 namespace halvora {
@@ -58,6 +59,8 @@ class FileDialogApplicationPicker final : public ApplicationPicker {
 public:
     static inline const QString startDirectory = QStringLiteral("/usr/share/applications");
     std::optional<QUrl> pickApplication(QWidget *parent) override;
+    // The panel as pickApplication() runs it, not yet shown.
+    static std::unique_ptr<QFileDialog> makePanel(QWidget *parent);
 };
 
 // org.freedesktop.FileManager1.ShowItems on the session bus; when no file manager answers,

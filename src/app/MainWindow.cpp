@@ -11,6 +11,7 @@
 #include <QAction>
 #include <QDialog>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QResizeEvent>
@@ -75,6 +76,9 @@ MainWindow::MainWindow(HalvoraState &state, DesktopServices services, QWidget *p
     detail_ = new AssociationDetailView(
         state_, services_, [this](const FileAssociation &association) { pickApplication(association); },
         splitter_);
+    // A fixed floor, so that a long text in the detail pane is cut there instead of taking
+    // width from the sidebar.
+    detail_->setMinimumWidth(minimumWidth - sidebarMaximumWidth - 20);
     splitter_->addWidget(sidebar_);
     splitter_->addWidget(detail_);
     setCentralWidget(splitter_);
@@ -244,7 +248,7 @@ void MainWindow::updateErrorAlert()
     // A newer message replaces the one on screen rather than waiting behind it.
     if (presentations_->currentKey() == errorAlertKey) {
         if (auto *box = qobject_cast<QMessageBox *>(presentations_->currentDialog()))
-            box->setText(*message);
+            setAlertText(box, *message);
         return;
     }
     presentations_->enqueue(errorAlertKey, [this] { return makeErrorAlert(); });
@@ -270,9 +274,17 @@ QMessageBox *MainWindow::makeAlert(QWidget *parent, const QString &title, const 
     auto *alert = new QMessageBox(parent);
     alert->setWindowTitle(title);
     alert->setTextFormat(Qt::PlainText);
-    alert->setText(message);
+    setAlertText(alert, message);
     alert->setStandardButtons(QMessageBox::NoButton);
     return alert;
+}
+
+void MainWindow::setAlertText(QMessageBox *alert, const QString &message)
+{
+    alert->setText(message);
+    // Qt wraps only rich text in a message box; a long plain message would run off the alert.
+    if (auto *label = alert->findChild<QLabel *>(QStringLiteral("qt_msgbox_label")))
+        label->setWordWrap(true);
 }
 
 std::optional<AssociatedApp> MainWindow::pickAndDescribeApplication()

@@ -86,6 +86,8 @@ public:
     // A message box for the window's alerts: the title, the message as plain text (never
     // interpreted as markup), no buttons yet.
     static QMessageBox *makeAlert(QWidget *parent, const QString &title, const QString &message);
+    // Replaces an alert's message, wrapped to the alert's width.
+    static void setAlertText(QMessageBox *alert, const QString &message);
 
 protected:
     void showEvent(QShowEvent *event) override;

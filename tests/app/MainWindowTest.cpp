@@ -1,6 +1,5 @@
 #include "WindowTestSupport.h"
 
-#include "app/AssociationDetailView.h"
 #include "app/ExtensionSidebarView.h"
 #include "app/commands/ChangeCommands.h"
 
@@ -197,33 +196,13 @@ TEST_F(ChangeCommandTest, EveryControlAnnouncesItsTitleAndHelp)
     manager->setHistory({record(u"C"_qs, u"txt"_qs, viewer, AssociationVerificationStatus::verified)});
     waitForTask(state.load());
     checkForBulk({u"pdf"_qs, u"txt"_qs});
-    const auto toolbarButton = [&](QAction *action) { return window().toolbar()->widgetForAction(action); };
-    const QList<std::tuple<QWidget *, QString, QString>> known{
-        {toolbarButton(window().refreshAction()), u"새로고침"_qs,
-         u"선택한 확장자의 기본 앱 정보를 다시 읽습니다."_qs},
-        {toolbarButton(window().addExtensionAction()), u"확장자 추가"_qs,
-         u"목록에 없는 확장자를 직접 추가합니다."_qs},
-        {toolbarButton(window().historyAction()), u"변경 이력"_qs,
-         u"기본 앱 변경 이력과 검증 상태를 확인합니다."_qs},
-        {toolbarButton(commands->undoAction()), u"되돌리기"_qs,
-         u"Halvora에서 최근 적용한 변경을 되돌립니다."_qs},
-        {toolbarButton(commands->bulkModeAction()), u"다중 선택 해제"_qs,
-         u"여러 확장자를 선택해 같은 기본 앱으로 일괄 적용합니다."_qs},
-        {toolbarButton(commands->bulkMenuAction()), u"일괄 적용"_qs,
-         u"선택한 확장자에 적용할 앱을 고릅니다."_qs},
-        {window().detail()->findChild<QWidget *>(u"revealButton"_qs), u"Finder에서 보기"_qs,
-         u"Finder에서 앱 위치를 엽니다."_qs},
-        {window().detail()->findChild<QWidget *>(u"copyButton"_qs), u"번들 ID 복사"_qs,
-         u"Bundle ID를 클립보드에 복사합니다."_qs},
-        {window().sidebar()->modeButton(0), u"확장자"_qs, u"목록 보기"_qs},
-        {window().sidebar()->searchField(), u"검색"_qs, searchPrompt(AssociationSidebarMode::extensions)},
-    };
-    for (const auto &[widget, name, description] : known) {
-        ASSERT_NE(widget, nullptr) << name.toStdString();
-        EXPECT_EQ(announced(widget), std::pair(name, description));
+    // Toolbar items: their title, and their help text as description.
+    for (QAction *action : window().toolbar()->actions()) {
+        ASSERT_FALSE(action->toolTip().isEmpty());
+        EXPECT_EQ(announced(window().toolbar()->widgetForAction(action)),
+                  std::pair(action->text(), action->toolTip()));
     }
 
-    // Every control the keyboard can reach, in the window and in each sheet, has a name.
     const QList<std::pair<const char *, std::function<QWidget *()>>> surfaces{
         {"window", [&]() -> QWidget * { return &window(); }},
         {"add sheet",
@@ -250,7 +229,11 @@ TEST_F(ChangeCommandTest, EveryControlAnnouncesItsTitleAndHelp)
             if (!(control->focusPolicy() & Qt::TabFocus) || !control->isVisibleTo(surface) ||
                 qobject_cast<QScrollBar *>(control))
                 continue;
-            EXPECT_FALSE(announced(control).first.isEmpty()) << control->metaObject()->className();
+            const auto [name, description] = announced(control);
+            EXPECT_FALSE(name.isEmpty()) << control->metaObject()->className();
+            if (!control->toolTip().isEmpty()) {
+                EXPECT_EQ(description, control->toolTip()) << name.toStdString();
+            }
         }
         if (surface != &window())
             qobject_cast<QDialog *>(surface)->reject();

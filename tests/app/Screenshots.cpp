@@ -3,6 +3,7 @@
 //
 //     halvora-screenshots [OUTPUT_DIR]
 #include "app/AppIcon.h"
+#include "app/ApplicationGraph.h"
 #include "app/DesktopServices.h"
 #include "app/ExtensionSidebarView.h"
 #include "app/MainWindow.h"
@@ -15,10 +16,15 @@
 #include "core/state/HalvoraState.h"
 #include "support/TestIsolation.h"
 #include "support/doubles/ScriptedFileAssociationManager.h"
+#include "support/doubles/WaitForTask.h"
 
 #include <QApplication>
 #include <QDateTime>
 #include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFileSystemModel>
 #include <QLineEdit>
 #include <QLocale>
 #include <QPainter>
@@ -50,10 +56,12 @@ constexpr SampleApp sampleApps[] = {
     {'t', "Terminal", "Terminal", "utilities-terminal"},
 };
 
+// The entries live in the isolated data home: icons are looked up only for entries that exist.
 QUrl entryUrl(const SampleApp &app)
 {
     return QUrl::fromLocalFile(
-        QStringLiteral("/usr/share/applications/org.example.%1.desktop").arg(QString::fromUtf8(app.id)));
+        QFile::decodeName(qgetenv("XDG_DATA_HOME")) +
+        QStringLiteral("/applications/org.example.%1.desktop").arg(QString::fromUtf8(app.id)));
 }
 
 AssociatedApp sampleApp(char key)
@@ -145,18 +153,23 @@ struct Desktop {
         std::abort();
     }
 
-    // The window as it is, with the dialog on top where a sheet hangs from the toolbar.
-    void save(const char *name, QWidget *dialog = nullptr)
+    // The window as it is, with the dialog on top where a sheet hangs from the toolbar; at
+    // `scale` device pixels per point.
+    void save(const char *name, QWidget *dialog = nullptr, qreal scale = 1)
     {
         const QString path = QDir(output).filePath(QString::fromLatin1(name));
+        test::processEventsUntil([] { return AppIconCache::instance().isIdle(); });
         QCoreApplication::processEvents();
-        QPixmap shot = window.grab();
+        QPixmap shot(window.size() * scale);
+        shot.setDevicePixelRatio(scale);
+        window.render(&shot);
         if (dialog) {
-            dialog->adjustSize();
+            if (!qobject_cast<QFileDialog *>(dialog)) // shown at the size it opens with
+                dialog->adjustSize();
             const QPixmap overlay = dialog->grab();
             QPainter painter(&shot);
             painter.fillRect(shot.rect(), QColor(0, 0, 0, 60));
-            const int x = (shot.width() - overlay.width()) / 2;
+            const int x = (window.width() - overlay.width()) / 2;
             const int y = window.toolbar()->geometry().bottom() + 32;
             painter.setPen(QColor(0, 0, 0, 90));
             painter.drawRect(QRect(QPoint(x - 1, y - 1), overlay.size() + QSize(1, 1)));
@@ -229,6 +242,78 @@ void windowShots(const QString &output)
     desktop.save("window-detail-empty.png");
 }
 
+// Where the keyboard is: on a sidebar row, and on a toolbar item.
+void focusShots(const QString &output)
+{
+    Desktop desktop(output);
+    HalvoraState &state = desktop.state;
+    desktop.window.activateWindow();
+    test::processEventsUntil([&] { return QApplication::activeWindow() == &desktop.window; });
+    state.toggleGroup(ExtensionCategory::documents);
+    state.setSelectedExtension(QStringLiteral("md"));
+    // As after a Tab press: styles draw focus only once the keyboard has moved it.
+    desktop.window.setAttribute(Qt::WA_KeyboardFocusChange);
+    SidebarListView *list = desktop.window.sidebar()->listView();
+    list->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(list, Qt::Key_Down);
+    desktop.save("window-focus-sidebar.png");
+    desktop.window.toolbar()->widgetForAction(desktop.window.historyAction())->setFocus(Qt::TabFocusReason);
+    desktop.save("window-focus-toolbar.png");
+}
+
+// The window in a dark palette, and at twice the pixel density.
+void themeShots(const QString &output)
+{
+    const QPalette light = QApplication::palette();
+    // Qt derives the other roles (light text, darker bases) from these two.
+    QPalette dark(QColor(0x3a, 0x3a, 0x3e), QColor(0x2b, 0x2b, 0x2e));
+    dark.setColor(QPalette::Highlight, QColor(0x35, 0x84, 0xe4));
+    QApplication::setPalette(dark);
+    {
+        Desktop desktop(output);
+        desktop.state.toggleGroup(ExtensionCategory::images);
+        desktop.state.setSelectedExtension(QStringLiteral("png"));
+        desktop.save("window-dark.png");
+    }
+    QApplication::setPalette(light);
+
+    Desktop desktop(output);
+    desktop.state.toggleGroup(ExtensionCategory::documents);
+    desktop.state.setSelectedExtension(QStringLiteral("pdf"));
+    desktop.save("window-2x.png", nullptr, 2);
+}
+
+// An extension and a message too long for their place: cut with "…", or wrapped.
+void longTextShots(const QString &output)
+{
+    Desktop desktop(output);
+    HalvoraState &state = desktop.state;
+    const QString extension =
+        QStringLiteral("averyveryverylongextensionthatnoonewouldevertypebyhandbutsomeprogramwrotesomewhere");
+    desktop.manager->setAssociation(
+        FileAssociation(extension, QStringLiteral("application/x-") + extension, office, {office, editor}));
+    state.addExtension(extension);
+    test::processEventsUntil([&] { return state.selectedExtension() == extension; });
+    state.toggleGroup(ExtensionCategory::other);
+    desktop.window.sidebar()->listView()->scrollToBottom();
+    desktop.save("window-long-extension.png");
+    state.setAlertMessage(QStringLiteral(
+        "기본 앱을 바꾸지 못했습니다: /home/user/.config/mimeapps.list 파일에 쓸 수 없습니다. 파일의 권한과 "
+        "디스크의 남은 공간을 확인한 뒤 다시 시도하세요. 같은 문제가 계속되면 파일을 다른 곳으로 옮겨 "
+        "보세요."));
+    desktop.save("alert-long-message.png", desktop.window.presentations().currentDialog());
+    QTest::keyClick(desktop.window.presentations().currentDialog(), Qt::Key_Escape);
+
+    // Qt's own texts in Korean, and every column of the panel in full.
+    const std::unique_ptr<QFileDialog> panel = FileDialogApplicationPicker::makePanel(&desktop.window);
+    panel->show();
+    // The panel lists the folder from a thread of its own.
+    if (auto *files = panel->findChild<QFileSystemModel *>())
+        test::processEventsUntil(
+            [&] { return files->rowCount(files->index(panel->directory().path())) > 0; });
+    desktop.save("open-panel.png", panel.get());
+}
+
 void sheetShots(const QString &output)
 {
     Desktop desktop(output);
@@ -281,6 +366,7 @@ int main(int argc, char **argv)
     QApplication application(argc, argv);
     // Dates and times as a Korean user sees them, whatever the machine's locale.
     QLocale::setDefault(QLocale(QLocale::Korean, QLocale::SouthKorea));
+    installQtTranslations(QLocale());
     ensureIconTheme();
     // Application icons come from the installed theme, as the desktop entries would name them.
     setDesktopEntryIconLookup([](const QUrl &entry) {
@@ -292,7 +378,16 @@ int main(int argc, char **argv)
     });
     const QString output = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("screenshots");
     QDir().mkpath(output);
+    QDir().mkpath(QFileInfo(entryUrl(sampleApps[0]).toLocalFile()).path());
+    for (const SampleApp &app : sampleApps) {
+        QFile entry(entryUrl(app).toLocalFile());
+        if (!entry.open(QIODevice::WriteOnly))
+            return 1;
+    }
     windowShots(output);
+    focusShots(output);
+    themeShots(output);
+    longTextShots(output);
     sheetShots(output);
     return 0;
 }

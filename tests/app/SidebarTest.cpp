@@ -72,40 +72,6 @@ TEST_F(SidebarTest, ModeSwitchKeepsSearchAndChangesPlaceholderWhileKeystrokesNar
     EXPECT_EQ(state.associationFilter(), AssociationFilter::missingDefaultApplication);
 }
 
-TEST_F(SidebarTest, HeaderClicksToggleOnlyTheirGroupAndNeverTheSelection)
-{
-    showWith(sample);
-    ASSERT_EQ(state.selectedExtension(), u"pdf"_qs);
-    click(rowOf(u"# 문서 2"_qs));
-    EXPECT_TRUE(state.isGroupExpanded(ExtensionCategory::documents));
-    EXPECT_FALSE(state.isGroupExpanded(ExtensionCategory::frequentlyUsed));
-    EXPECT_EQ(rows(), (QStringList{u"# 자주 사용 4"_qs, u"# 문서 2"_qs, u".pdf"_qs, u".md"_qs,
-                                   u"# 이미지 1"_qs, u"# 오디오/비디오 1"_qs}));
-    EXPECT_EQ(state.selectedExtension(), u"pdf"_qs);
-
-    // Selecting md, then collapsing its group with the keyboard, leaves md selected.
-    click(rowOf(u".md"_qs));
-    EXPECT_EQ(state.selectedExtension(), u"md"_qs);
-    sidebar().listView()->setCurrentIndex(model().index(rowOf(u"# 문서 2"_qs)));
-    QTest::keyClick(sidebar().listView(), Qt::Key_Space);
-    EXPECT_FALSE(state.isGroupExpanded(ExtensionCategory::documents));
-    EXPECT_EQ(state.selectedExtension(), u"md"_qs);
-
-    // A double click on a header is two toggles, never an activation of the row below.
-    QTest::mouseDClick(sidebar().listView()->viewport(), Qt::LeftButton, {},
-                       sidebar().listView()->visualRect(model().index(rowOf(u"# 이미지 1"_qs))).center());
-    EXPECT_EQ(state.selectedExtension(), u"md"_qs);
-
-    // Each mode remembers its own expanded groups.
-    sidebar().modeButton(1)->click();
-    click(rowOf(u"# Text Editor 1"_qs));
-    EXPECT_FALSE(state.isApplicationGroupExpanded(viewer.id()));
-    EXPECT_EQ(rows(),
-              (QStringList{u"# 문서 보기 2"_qs, u"# Text Editor 1"_qs, u".md"_qs, u"# 연결된 앱 없음 1"_qs}));
-    sidebar().modeButton(0)->click();
-    EXPECT_FALSE(state.isGroupExpanded(ExtensionCategory::documents));
-}
-
 TEST_F(SidebarTest, ACommonExtensionInTwoGroupsIsOneSelectionShownTwice)
 {
     showWith(sample);
@@ -210,7 +176,10 @@ TEST_F(SidebarTest, HeadersToggleInPlaceWhateverTheScrollAndHomeEndReachExtensio
         EXPECT_EQ(state.selectedExtension(), u"plist"_qs);
     }
 
-    // The view moving its cursor by itself selects nothing.
+    // Neither a double click on a header nor the view moving its cursor by itself selects.
+    QTest::mouseDClick(view->viewport(), Qt::LeftButton, {},
+                       view->visualRect(model().index(rowOf(development))).center());
+    EXPECT_EQ(state.selectedExtension(), u"plist"_qs);
     view->setCurrentIndex(model().index(rowOf(u".pdf"_qs)));
     EXPECT_EQ(state.selectedExtension(), u"plist"_qs);
 

@@ -202,7 +202,7 @@ void ChangeCommands::updateBulkResultAlert()
     // A newer summary replaces the counts on screen rather than waiting behind them.
     if (queue.currentKey() == bulkResultAlertKey) {
         if (auto *box = qobject_cast<QMessageBox *>(queue.currentDialog()))
-            box->setText(summary->message());
+            MainWindow::setAlertText(box, summary->message());
         return;
     }
     queue.enqueue(bulkResultAlertKey, [this] { return makeBulkResultAlert(); });
