@@ -1,7 +1,7 @@
-// `halvora-cli list --json` on a desktop of realistic size, against what a script would
-// otherwise run: a shell loop of `gio mime TYPE` over the same content types. Both run as
-// child processes on the same isolated tree, in one run. `check` runs on the same tree with
-// a full history of 50 verified changes, half of them taken over since.
+// `halvora-cli list --json` (and `why` for one extension) on a desktop of realistic size, against what a
+// script would otherwise run: a shell loop of `gio mime TYPE` over the same content types. Both run as child
+// processes on the same isolated tree, in one run. `check` runs on the same tree with a full history of 50
+// verified changes, half of them taken over since.
 
 #include "core/history/UserDefaultsAssociationChangeHistoryStore.h"
 #include "core/model/ModelJson.h"
@@ -157,9 +157,29 @@ void BM_GioMimeSet(benchmark::State &state)
             {QStringLiteral("mime"), QStringLiteral("text/plain"), benchApps[++round % 2]});
 }
 
+// One explanation against one question to gio about the same type.
+void BM_CliWhyOneExtension(benchmark::State &state)
+{
+    qsizetype bytes = 0;
+    for (auto _ : state)
+        bytes += run(QStringLiteral(HALVORA_CLI_PATH), {QStringLiteral("why"), QStringLiteral("pdf")}).size();
+    benchmark::DoNotOptimize(bytes);
+}
+
+void BM_GioMimeOneType(benchmark::State &state)
+{
+    qsizetype bytes = 0;
+    for (auto _ : state)
+        bytes +=
+            run(QStringLiteral("gio"), {QStringLiteral("mime"), QStringLiteral("application/pdf")}).size();
+    benchmark::DoNotOptimize(bytes);
+}
+
 BENCHMARK(BM_CliListJson)->Unit(benchmark::kMillisecond)->Iterations(5);
 // Before the sets, which add records of their own.
 BENCHMARK(BM_CliCheckJson)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_CliWhyOneExtension)->Unit(benchmark::kMillisecond)->Iterations(10);
+BENCHMARK(BM_GioMimeOneType)->Unit(benchmark::kMillisecond)->Iterations(10);
 BENCHMARK(BM_CliSet)->Unit(benchmark::kMillisecond)->Iterations(20);
 BENCHMARK(BM_GioMimeSet)->Unit(benchmark::kMillisecond)->Iterations(20);
 BENCHMARK(BM_GioMimeShellLoop)->Unit(benchmark::kMillisecond)->Iterations(3);

@@ -288,6 +288,19 @@ QWidget *AssociationDetailView::buildCurrentAppSection(const FileAssociation &as
             services_.clipboardWriter->setText(shownApp.bundleIdentifier());
     });
     column->addWidget(summary);
+
+    // Where the default comes from, the whole chain on hover; marked when a desktop-specific
+    // or system list wins over the user's own choice.
+    if (const auto &origin = association.origin(); origin && !origin->summary.isEmpty()) {
+        const bool overridden = origin->overridesUserList;
+        QWidget *source = iconLabel(
+            overridden ? QStringLiteral("exclamationmark.triangle") : QStringLiteral("doc.text"),
+            overridden ? origin->summary + QStringLiteral(" (사용자 목록의 지정보다 앞섬)") : origin->summary,
+            FontRole::caption, overridden ? ColorRole::primary : ColorRole::secondary, section);
+        source->setObjectName(QStringLiteral("defaultOrigin"));
+        source->setToolTip(origin->chain.join(u'\n'));
+        column->addWidget(source, 0, Qt::AlignLeft);
+    }
     if (QWidget *note = buildTakeoverNote(association, section))
         column->addWidget(note);
     return section;
@@ -295,7 +308,8 @@ QWidget *AssociationDetailView::buildCurrentAppSection(const FileAssociation &as
 
 QWidget *AssociationDetailView::buildTakeoverNote(const FileAssociation &association, QWidget *parent)
 {
-    // Computed from what the state already holds: nothing here asks the system.
+    // Computed from what the state already holds: nothing here asks the system. What decides
+    // now is the origin line above it.
     const std::optional<Takeover> takeover = takeoverOf(association, state_.changeHistory());
     if (!takeover)
         return nullptr;
@@ -315,13 +329,6 @@ QWidget *AssociationDetailView::buildTakeoverNote(const FileAssociation &associa
                            FontRole::caption, ColorRole::secondary, note, true);
     chosen->setObjectName(QStringLiteral("takeoverChosenApp"));
     column->addWidget(chosen);
-    if (takeover->decidedBy) {
-        QLabel *decidedBy = label(QStringLiteral("지금 정하는 곳: ") + *takeover->decidedBy,
-                                  FontRole::caption, ColorRole::secondary, note, true);
-        decidedBy->setObjectName(QStringLiteral("takeoverDecidedBy"));
-        decidedBy->setWordWrap(true);
-        column->addWidget(decidedBy);
-    }
     auto *restore = new QPushButton(symbolIcon(QStringLiteral("arrow.uturn.backward")),
                                     takeover->chosenApp.name() + QStringLiteral("(으)로 되돌리기"), note);
     restore->setObjectName(QStringLiteral("takeoverRestoreButton"));

@@ -9,6 +9,7 @@ const QList<CommandSpec> &commandSpecs()
     static const QList<CommandSpec> specs{
         {"list", {"--json"}, {"--search", "--filter"}, 0, 0},
         {"show", {"--json"}, {}, 1, 1},
+        {"why", {"--json"}, {}, 1, 1},
         {"set", {"--yes", "--json"}, {}, 2, 2},
         {"bulk", {"--dry-run", "--yes", "--json"}, {}, 2, -1},
         {"history", {"--json"}, {}, 0, 0},

@@ -101,6 +101,8 @@ public:
             return list();
         if (name == u"show")
             return show();
+        if (name == u"why")
+            return why();
         if (name == u"set")
             return set();
         if (name == u"bulk")
@@ -172,6 +174,66 @@ private:
         Session session(context_, false);
         const FileAssociation association = session.addExtension(command_.arguments.at(0));
         out(json() ? jsonText(toJson(association)) : associationDetail(association, colour()));
+        return ExitCode::success;
+    }
+
+    // Where the default comes from: the deciding file and line, what was passed over, and
+    // the source of each candidate.
+    ExitCode why()
+    {
+        Session session(context_, false);
+        const FileAssociation association = session.addExtension(command_.arguments.at(0));
+        const QString type = association.contentTypeIdentifier();
+        QStringList others =
+            context_.typesClaiming ? context_.typesClaiming(association.fileExtension()) : QStringList();
+        others.removeAll(type);
+        const DefaultApplicationOrigin origin =
+            association.origin() ? *association.origin() : DefaultApplicationOrigin{};
+        const std::optional<AssociatedApp> &current = association.currentApp();
+        QString warning;
+        if (current && origin.decidedOutsideUserList)
+            warning =
+                QStringLiteral("사용자의 mimeapps.list가 아닌 다른 파일이 기본 앱을 정합니다") +
+                (origin.overridesUserList ? QStringLiteral(" (사용자 목록의 지정보다 앞섬)") : QString());
+
+        if (json()) {
+            QJsonObject object{
+                {QStringLiteral("fileExtension"), association.fileExtension()},
+                {QStringLiteral("contentTypeIdentifier"), type},
+                {QStringLiteral("otherContentTypes"), QJsonArray::fromStringList(others)},
+                {QStringLiteral("summary"), origin.summary},
+                {QStringLiteral("reasons"), QJsonArray::fromStringList(origin.chain)},
+                {QStringLiteral("overridesUserList"), origin.overridesUserList},
+                {QStringLiteral("warning"), warning.isEmpty() ? QJsonValue() : QJsonValue(warning)}};
+            object.insert(QStringLiteral("currentApp"),
+                          current ? QJsonValue(current->bundleIdentifier()) : QJsonValue());
+            QJsonArray candidates;
+            for (const DefaultApplicationOrigin::Candidate &candidate : origin.candidates)
+                candidates.append(QJsonObject{{QStringLiteral("id"), candidate.desktopId},
+                                              {QStringLiteral("source"), candidate.source}});
+            object.insert(QStringLiteral("candidates"), candidates);
+            out(jsonText(object));
+            return ExitCode::success;
+        }
+        QString text =
+            QStringLiteral("확장자: .%1\n콘텐츠 타입: %2\n").arg(association.fileExtension(), type);
+        if (!others.isEmpty())
+            text +=
+                QStringLiteral("같은 확장자를 가진 다른 타입: %1\n").arg(others.join(QStringLiteral(", ")));
+        text += current
+                    ? QStringLiteral("기본 앱: %1 (%2)\n").arg(current->name(), current->bundleIdentifier())
+                    : QStringLiteral("기본 앱: 없음\n");
+        if (!origin.summary.isEmpty())
+            text += QStringLiteral("근거: %1\n").arg(origin.summary);
+        for (const QString &step : origin.chain)
+            text += QStringLiteral("  - %1\n").arg(step);
+        text +=
+            origin.candidates.isEmpty() ? QStringLiteral("호환 앱: 없음\n") : QStringLiteral("호환 앱:\n");
+        for (const DefaultApplicationOrigin::Candidate &candidate : origin.candidates)
+            text += QStringLiteral("  %1 — %2\n").arg(candidate.desktopId, candidate.source);
+        out(text);
+        if (!warning.isEmpty())
+            context_.console.error(QStringLiteral("경고: ") + warning);
         return ExitCode::success;
     }
 

@@ -7,6 +7,8 @@
 
 #include <QStringList>
 
+#include <functional>
+
 #include <memory>
 
 namespace halvora::cli {
@@ -18,6 +20,8 @@ struct CliContext {
     const ApplicationDirectory &applications;
     ExtensionCatalog catalog;
     Console &console;
+    // Every content type claiming an extension; empty when the platform cannot tell.
+    std::function<QStringList(const QString &extension)> typesClaiming = {};
 };
 
 // Parses the arguments after the program name, runs the command and returns the exit

@@ -36,6 +36,11 @@ const CommandText commandTexts[] = {
      "확장자 하나의 콘텐츠 타입, 현재 기본 앱과 호환 앱을 보여 줍니다. EXT는 확장자 추가와\n"
      "같은 규칙으로 정리합니다 (앞의 점과 공백 제거, 소문자).\n"
      "  --json  연결 정보 객체 하나를 출력합니다.\n"},
+    {"why", "halvora-cli why EXT [--json]",
+     "EXT의 기본 앱이 왜 그 앱인지 보여 줍니다: 확장자의 콘텐츠 타입(같은 확장자를 가진 다른 타입),\n"
+     "기본 앱을 정한 파일과 행, 그 앞에서 건너뛴 항목과 이유, 호환 앱마다 그 출처.\n"
+     "사용자의 mimeapps.list가 아닌 파일이 정하면 표준 오류에 경고를 냅니다.\n"
+     "  --json  같은 내용을 JSON 객체 하나로 출력합니다.\n"},
     {"set", "halvora-cli set EXT APP [--yes] [--json]",
      "EXT의 기본 앱을 APP으로 바꾸고, 시스템에 다시 물어 확인한 뒤 변경 기록을 남깁니다.\n"
      "APP은 데스크톱 파일 ID(org.example.Viewer.desktop, .desktop 생략 가능) 또는\n"
@@ -99,6 +104,7 @@ QString generalHelp()
                "명령:\n"
                "  list     확장자 목록 (검색, 필터)\n"
                "  show     확장자 하나의 연결 정보\n"
+               "  why      기본 앱이 정해진 근거\n"
                "  set      기본 앱 바꾸기\n"
                "  bulk     여러 확장자에 같은 앱 적용\n"
                "  history  변경 이력\n"

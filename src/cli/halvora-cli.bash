@@ -25,7 +25,7 @@ _halvora_cli()
     done
 
     if [[ -z $command ]]; then
-        COMPREPLY=($(compgen -W "list show set bulk history undo export import check help --help --version" -- "$cur"))
+        COMPREPLY=($(compgen -W "list show why set bulk history undo export import check help --help --version" -- "$cur"))
         return
     fi
 
@@ -42,12 +42,12 @@ _halvora_cli()
     local options
     case $command in
     list) options="--json --search --filter --help" ;;
-    show | history | undo) options="--json --help" ;;
+    show | why | history | undo) options="--json --help" ;;
     set) options="--yes --json --help" ;;
     bulk | import) options="--dry-run --yes --json --help" ;;
     export) options="--help" ;;
     check) options="--restore --yes --json --notify --help" ;;
-    help) COMPREPLY=($(compgen -W "list show set bulk history undo export import check" -- "$cur")); return ;;
+    help) COMPREPLY=($(compgen -W "list show why set bulk history undo export import check" -- "$cur")); return ;;
     esac
     if [[ $cur == -* ]]; then
         COMPREPLY=($(compgen -W "$options" -- "$cur"))

@@ -45,6 +45,9 @@ int main(int argc, char **argv)
     const cli::LinuxApplicationDirectory applications{
         std::shared_ptr<const WorkspaceFileAssociationClient>{makeLinuxFileAssociationClient()}};
     cli::ProcessConsole console;
-    cli::CliContext context{service, applications, ExtensionCatalog::defaultCatalog(), console};
+    const std::shared_ptr<const WorkspaceFileAssociationClient> types{makeLinuxFileAssociationClient()};
+    cli::CliContext context{
+        service, applications, ExtensionCatalog::defaultCatalog(), console,
+        [types](const QString &extension) { return types->contentTypesForExtension(extension); }};
     return cli::runCli(QCoreApplication::arguments().mid(1), context);
 }

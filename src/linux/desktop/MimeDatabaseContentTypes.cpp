@@ -1,6 +1,8 @@
 #include "linux/desktop/MimeDatabaseContentTypes.h"
 
 #include "linux/desktop/GlibHandles.h"
+#include "linux/mimeapps/FileStamp.h"
+#include "linux/mimeapps/XdgEnvironment.h"
 
 #include <QHash>
 #include <QMimeDatabase>
@@ -11,18 +13,41 @@ namespace halvora {
 
 namespace {
 
-// Extension -> types with the glob "*.EXT", in the database's order. Rebuilt when the set
-// of known types changes (the database re-reads its files by itself).
+// The MIME caches whose change means the glob table must be built again.
+std::vector<std::optional<FileStamp>> mimeCacheStamps()
+{
+    const XdgEnvironment environment = XdgEnvironment::fromProcess();
+    std::vector<std::optional<FileStamp>> stamps{
+        FileStamp::of(environment.dataHome + QStringLiteral("/mime/mime.cache"))};
+    for (const QString &dir : environment.dataDirs)
+        stamps.push_back(FileStamp::of(dir + QStringLiteral("/mime/mime.cache")));
+    return stamps;
+}
+
+bool same(const std::vector<std::optional<FileStamp>> &a, const std::vector<std::optional<FileStamp>> &b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (a[i].has_value() != b[i].has_value() || (a[i] && !a[i]->sameAs(*b[i])))
+            return false;
+    }
+    return true;
+}
+
+// Extension -> types with the glob "*.EXT", in the database's order; built again when a
+// MIME cache changes.
 QStringList typesWithGlob(const QString &extension)
 {
     static std::mutex mutex;
     static QHash<QString, QStringList> byExtension;
-    static qsizetype knownTypes = -1;
-    const QList<QMimeType> all = QMimeDatabase().allMimeTypes();
+    static std::vector<std::optional<FileStamp>> builtFrom;
+    static bool built = false;
+    std::vector<std::optional<FileStamp>> stamps = mimeCacheStamps();
     const std::lock_guard lock(mutex);
-    if (knownTypes != all.size()) {
+    if (!built || !same(stamps, builtFrom)) {
         byExtension.clear();
-        for (const QMimeType &type : all) {
+        for (const QMimeType &type : QMimeDatabase().allMimeTypes()) {
             // The byte-stream type and inode types never describe a file's contents.
             if (type.isDefault() || type.name().startsWith(QStringLiteral("inode/")))
                 continue;
@@ -34,7 +59,8 @@ QStringList typesWithGlob(const QString &extension)
                     byExtension[suffix].append(type.name());
             }
         }
-        knownTypes = all.size();
+        builtFrom = std::move(stamps);
+        built = true;
     }
     return byExtension.value(extension);
 }

@@ -154,7 +154,7 @@ ResolverApplications::defaultApplicationOrigin(const QString &contentType) const
         origin = describeOrigin(resolver_->environment(), answer.queryType, answer);
         for (const CandidateAnswer &candidate : resolver_->candidatesFor(contentType)) {
             QString source = place(candidate.source);
-            if (candidate.type != resolver_->canonicalType(contentType))
+            if (candidate.type != answer.queryType)
                 source += QStringLiteral(" (상위 형식 %1)").arg(candidate.type);
             origin->candidates.append({candidate.app.desktopId, source});
         }

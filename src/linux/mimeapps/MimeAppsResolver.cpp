@@ -128,6 +128,9 @@ struct Snapshot {
     mutable std::mutex mutex;
     mutable QHash<QString, std::shared_ptr<const EntryFacts>> entries;
     mutable QHash<QString, bool> programs;
+    // Answers already given from this reading.
+    mutable QHash<QString, DefaultAnswer> defaults;
+    mutable QHash<QString, QList<CandidateAnswer>> candidates;
 };
 
 struct MimeAppsResolver::Impl {
@@ -241,7 +244,8 @@ std::shared_ptr<const EntryFacts> MimeAppsResolver::Impl::entry(const QString &p
 std::shared_ptr<const Snapshot> MimeAppsResolver::Impl::snapshot()
 {
     auto snapshot = std::make_shared<Snapshot>();
-    snapshot->types = types;
+    std::shared_ptr<const MimeTypeFacts> frozen = types->frozen();
+    snapshot->types = frozen ? std::move(frozen) : types;
     snapshot->userList = join(environment.configHome, QStringLiteral("mimeapps.list"));
     for (const ListFile &location : listFileLocations(environment))
         snapshot->files.append(readList(location));
@@ -262,7 +266,7 @@ std::shared_ptr<const Snapshot> MimeAppsResolver::Impl::snapshot()
         // it against the other, but the first contribution is taken as it stands.
         auto merge = [&](ListGroupKind kind, QList<Named> Tweaks::*into, QList<Named> Tweaks::*against) {
             for (const ListEntry &entry : file.group(kind)) {
-                Tweaks &tweaks = dir.tweaks[types->unaliased(entry.type)];
+                Tweaks &tweaks = dir.tweaks[snapshot->types->unaliased(entry.type)];
                 QList<Named> &list = tweaks.*into;
                 const bool first = list.isEmpty();
                 ListSource source{
@@ -465,11 +469,47 @@ void MimeAppsResolver::withSnapshot(const std::function<void()> &fn) const
     fn();
 }
 
+namespace {
+DefaultAnswer computeDefault(const Snapshot &snapshot, MimeAppsResolver::Impl &impl, const QString &query);
+QList<CandidateAnswer> computeCandidates(const Snapshot &snapshot, MimeAppsResolver::Impl &impl,
+                                         const QString &query);
+} // namespace
+
 DefaultAnswer MimeAppsResolver::defaultFor(const QString &query) const
 {
     const SnapshotScope scope(*impl_);
     const Snapshot &snapshot = scope.get();
-    const Lookup lookup(snapshot, *impl_);
+    {
+        const std::lock_guard lock(snapshot.mutex);
+        if (const auto known = snapshot.defaults.constFind(query); known != snapshot.defaults.cend())
+            return *known;
+    }
+    DefaultAnswer answer = computeDefault(snapshot, *impl_, query);
+    const std::lock_guard lock(snapshot.mutex);
+    snapshot.defaults.insert(query, answer);
+    return answer;
+}
+
+QList<CandidateAnswer> MimeAppsResolver::candidatesFor(const QString &query) const
+{
+    const SnapshotScope scope(*impl_);
+    const Snapshot &snapshot = scope.get();
+    {
+        const std::lock_guard lock(snapshot.mutex);
+        if (const auto known = snapshot.candidates.constFind(query); known != snapshot.candidates.cend())
+            return *known;
+    }
+    QList<CandidateAnswer> answer = computeCandidates(snapshot, *impl_, query);
+    const std::lock_guard lock(snapshot.mutex);
+    snapshot.candidates.insert(query, answer);
+    return answer;
+}
+
+namespace {
+
+DefaultAnswer computeDefault(const Snapshot &snapshot, MimeAppsResolver::Impl &impl, const QString &query)
+{
+    const Lookup lookup(snapshot, impl);
     const QStringList types = typeList(*snapshot.types, query);
     DefaultAnswer answer;
     answer.type = types.first();
@@ -512,11 +552,10 @@ DefaultAnswer MimeAppsResolver::defaultFor(const QString &query) const
     return answer;
 }
 
-QList<CandidateAnswer> MimeAppsResolver::candidatesFor(const QString &query) const
+QList<CandidateAnswer> computeCandidates(const Snapshot &snapshot, MimeAppsResolver::Impl &impl,
+                                         const QString &query)
 {
-    const SnapshotScope scope(*impl_);
-    const Snapshot &snapshot = scope.get();
-    const Lookup lookup(snapshot, *impl_);
+    const Lookup lookup(snapshot, impl);
     QList<Named> hits;
     QList<QString> hitTypes;
     QSet<QString> blocked;
@@ -532,6 +571,8 @@ QList<CandidateAnswer> MimeAppsResolver::candidatesFor(const QString &query) con
     }
     return candidates;
 }
+
+} // namespace
 
 std::optional<ResolvedApp> MimeAppsResolver::application(const QString &desktopId) const
 {

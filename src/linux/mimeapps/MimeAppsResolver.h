@@ -21,6 +21,8 @@ public:
     virtual QString unaliased(const QString &type) const = 0;
     // Direct parents in the database's order.
     virtual QStringList parents(const QString &type) const = 0;
+    // The facts as they are now, unchanging from then on; null when these never change.
+    virtual std::shared_ptr<const MimeTypeFacts> frozen() const { return nullptr; }
 };
 
 // A desktop entry that loads, as a lookup sees it.

@@ -59,13 +59,15 @@ public:
         return tables->parents.value(type);
     }
 
-private:
+    std::shared_ptr<const MimeTypeFacts> frozen() const override;
+
     struct Data {
         QHash<QString, QString> aliases;
         QHash<QString, QStringList> parents;
     };
     using Tables = std::shared_ptr<const Data>;
 
+private:
     // Rebuilds the tables when any cache file appeared, went or changed.
     Tables current() const
     {
@@ -118,6 +120,22 @@ private:
     mutable std::vector<std::optional<FileStamp>> stamps_;
     mutable Tables tables_;
 };
+
+// One reading of the caches, for many questions in a row.
+class FrozenFacts : public MimeTypeFacts {
+public:
+    explicit FrozenFacts(CacheFacts::Tables tables) : tables_(std::move(tables)) {}
+    QString unaliased(const QString &type) const override { return tables_->aliases.value(type, type); }
+    QStringList parents(const QString &type) const override { return tables_->parents.value(type); }
+
+private:
+    CacheFacts::Tables tables_;
+};
+
+std::shared_ptr<const MimeTypeFacts> CacheFacts::frozen() const
+{
+    return std::make_shared<FrozenFacts>(current());
+}
 
 } // namespace
 

@@ -5,15 +5,11 @@
 
 #include <QFile>
 
+#include <optional>
+
 namespace halvora {
 
 namespace {
-
-QString orDefault(const QProcessEnvironment &environment, const char *name, const QString &fallback)
-{
-    const QString value = environment.value(QString::fromLatin1(name));
-    return value.isEmpty() ? fallback : value;
-}
 
 // Only names a file name can carry safely count; the rest are dropped, order kept.
 bool validDesktopName(const QString &name)
@@ -30,13 +26,31 @@ bool validDesktopName(const QString &name)
     return true;
 }
 
-QString homeDirectory(const QProcessEnvironment &environment)
+// value(name) is the variable's value, absent when unset.
+template <typename Lookup> XdgEnvironment read(const Lookup &value)
 {
-    if (environment.contains(QStringLiteral("HOME")))
-        return environment.value(QStringLiteral("HOME"));
-    if (const passwd *entry = getpwuid(getuid()); entry && entry->pw_dir)
-        return QFile::decodeName(entry->pw_dir);
-    return QStringLiteral("/");
+    auto orDefault = [&](const char *name, const QString &fallback) {
+        const std::optional<QString> set = value(name);
+        return !set || set->isEmpty() ? fallback : *set;
+    };
+    QString home;
+    if (const std::optional<QString> set = value("HOME"))
+        home = *set;
+    else if (const passwd *entry = getpwuid(getuid()); entry && entry->pw_dir)
+        home = QFile::decodeName(entry->pw_dir);
+    else
+        home = QStringLiteral("/");
+
+    XdgEnvironment result;
+    result.configHome = orDefault("XDG_CONFIG_HOME", home + QStringLiteral("/.config"));
+    result.configDirs = orDefault("XDG_CONFIG_DIRS", QStringLiteral("/etc/xdg")).split(u':');
+    result.dataHome = orDefault("XDG_DATA_HOME", home + QStringLiteral("/.local/share"));
+    result.dataDirs = orDefault("XDG_DATA_DIRS", QStringLiteral("/usr/local/share/:/usr/share/")).split(u':');
+    for (const QString &desktop : value("XDG_CURRENT_DESKTOP").value_or(QString()).split(u':')) {
+        if (validDesktopName(desktop))
+            result.desktops.append(desktop);
+    }
+    return result;
 }
 
 } // namespace
@@ -55,23 +69,22 @@ QStringList XdgEnvironment::desktopFilePrefixes() const
 
 XdgEnvironment XdgEnvironment::from(const QProcessEnvironment &environment)
 {
-    const QString home = homeDirectory(environment);
-    XdgEnvironment result;
-    result.configHome = orDefault(environment, "XDG_CONFIG_HOME", home + QStringLiteral("/.config"));
-    result.configDirs = orDefault(environment, "XDG_CONFIG_DIRS", QStringLiteral("/etc/xdg")).split(u':');
-    result.dataHome = orDefault(environment, "XDG_DATA_HOME", home + QStringLiteral("/.local/share"));
-    result.dataDirs =
-        orDefault(environment, "XDG_DATA_DIRS", QStringLiteral("/usr/local/share/:/usr/share/")).split(u':');
-    for (const QString &desktop : environment.value(QStringLiteral("XDG_CURRENT_DESKTOP")).split(u':')) {
-        if (validDesktopName(desktop))
-            result.desktops.append(desktop);
-    }
-    return result;
+    return read([&](const char *name) -> std::optional<QString> {
+        const QString key = QString::fromLatin1(name);
+        if (!environment.contains(key))
+            return std::nullopt;
+        return environment.value(key);
+    });
 }
 
 XdgEnvironment XdgEnvironment::fromProcess()
 {
-    return from(QProcessEnvironment::systemEnvironment());
+    // Only the few variables asked for: copying the whole environment costs more.
+    return read([](const char *name) -> std::optional<QString> {
+        if (!qEnvironmentVariableIsSet(name))
+            return std::nullopt;
+        return qEnvironmentVariable(name);
+    });
 }
 
 } // namespace halvora

@@ -1,0 +1,139 @@
+// The desktop client's answers for the cases people run into, and the reasons it gives.
+#include "core/model/FileAssociationError.h"
+#include "linux/desktop/LinuxFileAssociationClient.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+namespace halvora {
+namespace {
+
+struct Case {
+    const char *name;
+    // "path=content" under the tree; a content starting with "->" makes a symbolic link.
+    QStringList files;
+    const char *desktop;
+    const char *extension;
+    const char *contentType; // nullptr: the extension has no type
+    const char *current;     // nullptr: no default
+    const char *summary;
+    bool overridesUserList;
+};
+
+const QString viewer = QStringLiteral("[Desktop Entry]\nType=Application\nName=V\nExec=true %f\n");
+
+const Case cases[] = {
+    {"hidden default is shown with its line",
+     {u"h/.config/mimeapps.list=[Default Applications]\napplication/pdf=gone.desktop;hid.desktop\n"_qs,
+      u"h/.local/share/applications/hid.desktop="_qs + viewer + u"Hidden=true\n"_qs},
+     "",
+     "pdf",
+     "application/pdf",
+     "hid.desktop",
+     "~/.config/mimeapps.list 2행에서 지정",
+     false},
+    {"dangling link is no list",
+     {u"h/.config/mimeapps.list=->nowhere"_qs, u"s/applications/v.desktop="_qs + viewer,
+      u"s/applications/mimeinfo.cache=[MIME Cache]\napplication/pdf=v.desktop;\n"_qs},
+     "",
+     "pdf",
+     "application/pdf",
+     "v.desktop",
+     "지정된 기본 앱 없음: 첫 번째 호환 앱",
+     false},
+    {"desktop-specific list wins over the user's list",
+     {u"h/.config/mimeapps.list=[Default Applications]\napplication/pdf=v.desktop\n"_qs,
+      u"h/.config/kde-mimeapps.list=[Default Applications]\napplication/pdf=w.desktop\n"_qs,
+      u"s/applications/v.desktop="_qs + viewer, u"s/applications/w.desktop="_qs + viewer},
+     "KDE",
+     "pdf",
+     "application/pdf",
+     "w.desktop",
+     "데스크톱별 목록 ~/.config/kde-mimeapps.list 2행에서 지정",
+     true},
+    {"system list",
+     {u"x/mimeapps.list=# vendor\n[Default Applications]\ntext/plain=v.desktop\n"_qs,
+      u"s/applications/v.desktop="_qs + viewer},
+     "",
+     "txt",
+     "text/plain",
+     "v.desktop",
+     "시스템 목록 @/x/mimeapps.list에서 지정",
+     false},
+    {"inherited from the parent type",
+     {u"h/.local/share/applications/mimeapps.list=[Default Applications]\ntext/plain=v.desktop\n"_qs,
+      u"s/applications/v.desktop="_qs + viewer},
+     "",
+     "c",
+     "text/x-csrc",
+     "v.desktop",
+     "~/.local/share/applications/mimeapps.list 2행에서 지정 (상위 형식 text/plain에서 물려받음)",
+     false},
+    {"double extension has its own type",
+     {},
+     "",
+     "tar.gz",
+     "application/x-compressed-tar",
+     nullptr,
+     "",
+     false},
+    {"a name with a dot is no extension", {}, "", "foo.png", nullptr, nullptr, "", false},
+};
+
+class Reasons : public testing::TestWithParam<Case> {};
+
+TEST_P(Reasons, AnswerAndOriginAsTheDesktopSeesThem)
+{
+    const Case &c = GetParam();
+    QTemporaryDir root;
+    const QString base = root.path();
+    QDir().mkpath(base + QStringLiteral("/s"));
+    ASSERT_TRUE(QFile::link(QStringLiteral("/usr/share/mime"), base + QStringLiteral("/s/mime")));
+    for (const QString &file : c.files) {
+        const QString path = base + u'/' + file.section(u'=', 0, 0);
+        const QString content = file.section(u'=', 1);
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        if (content.startsWith(QStringLiteral("->"))) {
+            ASSERT_TRUE(QFile::link(content.mid(2), path));
+            continue;
+        }
+        QFile out(path);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write(content.toUtf8());
+    }
+    qputenv("HOME", QFile::encodeName(base + QStringLiteral("/h")));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(base + QStringLiteral("/h/.config")));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(base + QStringLiteral("/h/.local/share")));
+    qputenv("XDG_CONFIG_DIRS", QFile::encodeName(base + QStringLiteral("/x")));
+    qputenv("XDG_DATA_DIRS", QFile::encodeName(base + QStringLiteral("/s")));
+    qputenv("XDG_CURRENT_DESKTOP", c.desktop);
+
+    const auto client = makeLinuxFileAssociationClient();
+    EXPECT_NO_THROW(client->loadRegisteredContentTypes());
+    if (!c.contentType) {
+        EXPECT_THROW(client->loadAssociation(QString::fromUtf8(c.extension)), FileAssociationError);
+        return;
+    }
+    const FileAssociation association = client->loadAssociation(QString::fromUtf8(c.extension));
+    EXPECT_EQ(association.contentTypeIdentifier(), QString::fromUtf8(c.contentType));
+    const std::optional<QString> current =
+        association.currentApp() ? std::optional(association.currentApp()->bundleIdentifier()) : std::nullopt;
+    EXPECT_EQ(current, c.current ? std::optional(QString::fromUtf8(c.current)) : std::nullopt);
+    if (!c.current)
+        return;
+    ASSERT_TRUE(association.origin());
+    EXPECT_EQ(association.origin()->summary, QString::fromUtf8(c.summary).replace(u'@', base));
+    EXPECT_EQ(association.origin()->overridesUserList, c.overridesUserList);
+    EXPECT_EQ(association.origin()->chain.size(),
+              1 + (c.files.first().contains(u"gone"_qs) ? 1 : 0) + (c.overridesUserList ? 1 : 0));
+    EXPECT_TRUE(association.candidateApps().contains(*association.currentApp()));
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, Reasons, testing::ValuesIn(cases));
+
+} // namespace
+} // namespace halvora
