@@ -12,6 +12,8 @@
 #include <QJsonArray>
 #include <QJsonObject>
 
+#include <vector>
+
 namespace halvora::cli {
 
 namespace {
@@ -119,12 +121,17 @@ private:
     // left out.
     QList<Takeover> findTakeovers()
     {
+        // Every load starts at once; the service runs them side by side on the pool.
+        const QStringList extensions = recordedExtensions(state_.changeHistory());
+        std::vector<QCoro::Task<FileAssociation>> loads;
+        for (const QString &extension : extensions)
+            loads.push_back(manager_->loadAssociation(extension));
         QList<FileAssociation> loaded;
-        for (const QString &extension : recordedExtensions(state_.changeHistory())) {
+        for (qsizetype i = 0; i < extensions.size(); ++i) {
             try {
-                loaded.append(runToEnd(manager_->loadAssociation(extension)));
+                loaded.append(runToEnd(std::move(loads[size_t(i)])));
             } catch (...) {
-                message(u'.' + extension + QStringLiteral("을(를) 불러올 수 없습니다: ") +
+                message(u'.' + extensions.at(i) + QStringLiteral("을(를) 불러올 수 없습니다: ") +
                         localizedDescription(std::current_exception()));
             }
         }
