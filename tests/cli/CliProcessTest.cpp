@@ -586,11 +586,11 @@ TEST(CliProcess, CheckNamesDefaultsTakenOverSinceAVerifiedChangeNotifiesAndResto
         EXPECT_TRUE(notifications.calls.last().at(4).toString().startsWith(QStringLiteral(".pdf: ")));
         ASSERT_EQ(found.size(), 1);
         const QJsonObject takeover = found.first().toObject();
-        EXPECT_EQ(takeover[u"fileExtension"].toString(), QStringLiteral("pdf"));
-        EXPECT_EQ(takeover[u"contentTypeIdentifier"].toString(), pdf);
-        EXPECT_EQ(takeover[u"chosenApp"][u"bundleIdentifier"].toString(), standard::browser);
-        EXPECT_EQ(takeover[u"currentApp"][u"bundleIdentifier"].toString(), c.takenBy);
-        EXPECT_EQ(desktop.gioDefault(pdf), c.takenBy);
+        EXPECT_EQ(
+            QStringList({takeover[u"fileExtension"].toString(), takeover[u"contentTypeIdentifier"].toString(),
+                         takeover[u"chosenApp"][u"bundleIdentifier"].toString(),
+                         takeover[u"currentApp"][u"bundleIdentifier"].toString(), *desktop.gioDefault(pdf)}),
+            QStringList({u"pdf"_qs, pdf, standard::browser, c.takenBy, c.takenBy}));
         const QString cause = takeover[u"decidedBy"].toString();
         EXPECT_TRUE(cause.contains(*c.cause)) << cause.toStdString();
         EXPECT_TRUE(desktop.run({"check"}).out.contains(cause));

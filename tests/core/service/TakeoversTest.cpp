@@ -65,7 +65,6 @@ TEST(Takeovers, OnlyAConfirmedNewestRecordWhoseAppIsNoLongerTheDefault)
          chosen,
          {},
          old},
-        {"apply refused", {record(u"r1"_qs, u"png"_qs, Status::apiFailed, 2)}, intruder, {}, {}},
         {"apply not confirmed",
          {record(u"r1"_qs, u"png"_qs, Status::verificationFailed, 2)},
          intruder,
