@@ -5,6 +5,7 @@
 #include "cli/Presentation.h"
 #include "cli/TakeoverNotification.h"
 #include "cli/TextTable.h"
+#include "core/model/ChangeNotRecorded.h"
 #include "core/model/ModelJson.h"
 #include "core/service/Takeovers.h"
 #include "core/state/HalvoraState.h"
@@ -63,6 +64,9 @@ QString takeoverText(const Takeover &takeover, bool colour)
     if (failure.operation == Operation::history)
         throw CliError(exitCodeFor(failure.error),
                        QStringLiteral("변경 이력을 읽을 수 없습니다: ") + description);
+    // A restore whose record could not be stored may still be in effect: say so.
+    if (failure.operation == Operation::apply && failedAfterAskingTheSystem(failure.error))
+        throw CliError(exitCodeFor(failure.error), changeNotRecordedDescription(failure.error));
     throw CliError(exitCodeFor(failure.error), description);
 }
 
@@ -158,10 +162,10 @@ private:
 
         int verified = 0;
         int failed = 0;
+        int skipped = 0;
         int blocked = 0;
         QJsonArray records;
         QJsonArray unresolved;
-        int skipped = 0;
         // A row that is not applied: named in the output, kept in the JSON.
         auto leaveOut = [&](const Takeover &takeover, BulkAssociationRowStatus status, const QString &note) {
             unresolved.append(QJsonObject{{"fileExtension", takeover.association.fileExtension()},
