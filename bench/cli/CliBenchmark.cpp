@@ -136,6 +136,24 @@ void recordHistory()
     throw std::runtime_error("the scaled tree has fewer than 50 extensions with two candidates");
 }
 
+// One explanation against one question to gio about the same type.
+void BM_CliWhyOneExtension(benchmark::State &state)
+{
+    qsizetype bytes = 0;
+    for (auto _ : state)
+        bytes += run(QStringLiteral(HALVORA_CLI_PATH), {QStringLiteral("why"), QStringLiteral("pdf")}).size();
+    benchmark::DoNotOptimize(bytes);
+}
+
+void BM_GioMimeOneType(benchmark::State &state)
+{
+    qsizetype bytes = 0;
+    for (auto _ : state)
+        bytes +=
+            run(QStringLiteral("gio"), {QStringLiteral("mime"), QStringLiteral("application/pdf")}).size();
+    benchmark::DoNotOptimize(bytes);
+}
+
 // One change of a default end to end (lock, list written and synced, resolver, the GIO
 // probe, the record), against the one process a script would run instead.
 const QStringList benchApps{QStringLiteral("org.example.BenchA.desktop"),
@@ -155,24 +173,6 @@ void BM_GioMimeSet(benchmark::State &state)
     for (auto _ : state)
         run(QStringLiteral("gio"),
             {QStringLiteral("mime"), QStringLiteral("text/plain"), benchApps[++round % 2]});
-}
-
-// One explanation against one question to gio about the same type.
-void BM_CliWhyOneExtension(benchmark::State &state)
-{
-    qsizetype bytes = 0;
-    for (auto _ : state)
-        bytes += run(QStringLiteral(HALVORA_CLI_PATH), {QStringLiteral("why"), QStringLiteral("pdf")}).size();
-    benchmark::DoNotOptimize(bytes);
-}
-
-void BM_GioMimeOneType(benchmark::State &state)
-{
-    qsizetype bytes = 0;
-    for (auto _ : state)
-        bytes +=
-            run(QStringLiteral("gio"), {QStringLiteral("mime"), QStringLiteral("application/pdf")}).size();
-    benchmark::DoNotOptimize(bytes);
 }
 
 BENCHMARK(BM_CliListJson)->Unit(benchmark::kMillisecond)->Iterations(5);

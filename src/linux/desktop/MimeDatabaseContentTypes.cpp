@@ -4,6 +4,7 @@
 #include "linux/mimeapps/FileStamp.h"
 #include "linux/mimeapps/XdgEnvironment.h"
 
+#include <QFile>
 #include <QHash>
 #include <QMimeDatabase>
 
@@ -13,15 +14,14 @@ namespace halvora {
 
 namespace {
 
-// The MIME caches whose change means the glob table must be built again.
-std::vector<std::optional<FileStamp>> mimeCacheStamps()
+// The glob lists of the MIME directories, in precedence order.
+QStringList globFiles()
 {
     const XdgEnvironment environment = XdgEnvironment::fromProcess();
-    std::vector<std::optional<FileStamp>> stamps{
-        FileStamp::of(environment.dataHome + QStringLiteral("/mime/mime.cache"))};
+    QStringList files{environment.dataHome + QStringLiteral("/mime/globs2")};
     for (const QString &dir : environment.dataDirs)
-        stamps.push_back(FileStamp::of(dir + QStringLiteral("/mime/mime.cache")));
-    return stamps;
+        files.append(dir + QStringLiteral("/mime/globs2"));
+    return files;
 }
 
 bool same(const std::vector<std::optional<FileStamp>> &a, const std::vector<std::optional<FileStamp>> &b)
@@ -35,30 +35,44 @@ bool same(const std::vector<std::optional<FileStamp>> &a, const std::vector<std:
     return true;
 }
 
-// Extension -> types with the glob "*.EXT", in the database's order; built again when a
-// MIME cache changes.
+// Extension -> types with the glob "*.EXT", read from the "weight:type:glob[:flags]" lines
+// of the glob lists (one small text file each, where asking the database type by type would
+// parse a file per type); built again when a list changes.
 QStringList typesWithGlob(const QString &extension)
 {
     static std::mutex mutex;
     static QHash<QString, QStringList> byExtension;
+    static QStringList builtFiles;
     static std::vector<std::optional<FileStamp>> builtFrom;
     static bool built = false;
-    std::vector<std::optional<FileStamp>> stamps = mimeCacheStamps();
+    const QStringList files = globFiles();
+    std::vector<std::optional<FileStamp>> stamps;
+    for (const QString &file : files)
+        stamps.push_back(FileStamp::of(file));
     const std::lock_guard lock(mutex);
-    if (!built || !same(stamps, builtFrom)) {
+    if (!built || files != builtFiles || !same(stamps, builtFrom)) {
         byExtension.clear();
-        for (const QMimeType &type : QMimeDatabase().allMimeTypes()) {
-            // The byte-stream type and inode types never describe a file's contents.
-            if (type.isDefault() || type.name().startsWith(QStringLiteral("inode/")))
+        for (const QString &path : files) {
+            QFile file(path);
+            if (!file.open(QIODevice::ReadOnly))
                 continue;
-            for (const QString &pattern : type.globPatterns()) {
-                const QString suffix = pattern.mid(2);
-                if (pattern.startsWith(QStringLiteral("*.")) && !suffix.contains(u'*') &&
-                    !suffix.contains(u'?') && !suffix.contains(u'[') &&
-                    !byExtension[suffix].contains(type.name()))
-                    byExtension[suffix].append(type.name());
+            for (const QByteArray &line : file.readAll().split('\n')) {
+                const QList<QByteArray> fields = line.split(':');
+                if (line.startsWith('#') || fields.size() < 3 || !fields[2].startsWith("*."))
+                    continue;
+                const QString type = QString::fromUtf8(fields[1]);
+                const QString suffix = QString::fromUtf8(fields[2].mid(2));
+                // The byte-stream type and inode types never describe a file's contents.
+                if (type == QStringLiteral("application/octet-stream") ||
+                    type.startsWith(QStringLiteral("inode/")) || suffix.contains(u'*') ||
+                    suffix.contains(u'?') || suffix.contains(u'['))
+                    continue;
+                QStringList &types = byExtension[suffix];
+                if (!types.contains(type))
+                    types.append(type);
             }
         }
+        builtFiles = files;
         builtFrom = std::move(stamps);
         built = true;
     }

@@ -270,15 +270,16 @@ TEST(WriterProcesses, KilledChangesKeepTheirRecords)
     std::mt19937 random(quint32(envCount("HALVORA_KILL_SEED", 20261207)));
 
     // One unkilled change sets the scale of the random moments.
+    writeBytes(desktop.userList(), "[Default Applications]\ntext/plain=org.example.Alpha.desktop;\n");
     QElapsedTimer timer;
     timer.start();
-    ASSERT_EQ(desktop.run({"set", "txt", alpha, "--yes"}).exitCode, 0);
+    ASSERT_EQ(desktop.run({"set", "txt", beta, "--yes"}).exitCode, 0);
     const qint64 span = std::max<qint64>(timer.nsecsElapsed() / 1000, 1000);
 
     QSet<QString> seen;
     for (const QJsonValue &record : desktop.history())
         seen.insert(record["id"].toString());
-    QString previous = alpha;
+    QString previous = beta;
     int reached = 0;
     timer.restart();
     for (int round = 0; round < rounds; ++round) {
