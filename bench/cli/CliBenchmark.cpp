@@ -1,7 +1,11 @@
 // `halvora-cli list --json` (and `why` for one extension) on a desktop of realistic size, against what a
 // script would otherwise run: a shell loop of `gio mime TYPE` over the same content types. Both run as child
-// processes on the same isolated tree, in one run.
+// processes on the same isolated tree, in one run. `check` runs on the same tree with a full history of 50
+// verified changes, half of them taken over since.
 
+#include "core/history/UserDefaultsAssociationChangeHistoryStore.h"
+#include "core/model/ModelJson.h"
+#include "linux/store/SqliteKeyValueStore.h"
 #include "support/TestIsolation.h"
 #include "support/fixtures/ScaledFixture.h"
 #include "support/fixtures/XdgFixture.h"
@@ -30,14 +34,14 @@ QProcessEnvironment environment()
     return environment;
 }
 
-QByteArray run(const QString &program, const QStringList &arguments)
+QByteArray run(const QString &program, const QStringList &arguments, int expectedExitCode = 0)
 {
     QProcess process;
     process.setProcessEnvironment(environment());
     process.start(program, arguments);
     process.closeWriteChannel();
     if (!process.waitForFinished(600000) || process.exitStatus() != QProcess::NormalExit ||
-        process.exitCode() != 0)
+        process.exitCode() != expectedExitCode)
         throw std::runtime_error(program.toStdString() +
                                  " failed: " + process.readAllStandardError().toStdString());
     return process.readAllStandardOutput();
@@ -86,6 +90,52 @@ void BM_GioMimeShellLoop(benchmark::State &state)
     state.counters["types"] = static_cast<double>(types.size());
 }
 
+QByteArray checkJson()
+{
+    return run(QStringLiteral(HALVORA_CLI_PATH), {QStringLiteral("check"), QStringLiteral("--json")}, 1);
+}
+
+void BM_CliCheckJson(benchmark::State &state)
+{
+    qsizetype bytes = 0;
+    for (auto _ : state)
+        bytes += checkJson().size();
+    benchmark::DoNotOptimize(bytes);
+    state.counters["takeovers"] = static_cast<double>(QJsonDocument::fromJson(checkJson()).array().size());
+}
+
+// 50 verified changes of listed extensions to an application that is a candidate; every
+// second one names the current application (still in force), the others another candidate
+// (taken over).
+void recordHistory()
+{
+    using namespace halvora;
+    UserDefaultsAssociationChangeHistoryStore store(std::make_shared<SqliteKeyValueStore>(),
+                                                    QStringLiteral("associationChangeHistory"),
+                                                    QStringLiteral("recentAssociationChange"), 50);
+    int saved = 0;
+    for (const QJsonValue &value : QJsonDocument::fromJson(listJson()).array()) {
+        const FileAssociation association = fromJson<FileAssociation>(value);
+        if (!association.currentApp() || association.candidateApps().size() < 2)
+            continue;
+        const bool inForce = saved % 2 == 0;
+        AssociatedApp chosen = *association.currentApp();
+        for (const AssociatedApp &candidate : association.candidateApps()) {
+            if (!inForce && candidate.bundleIdentifier() != chosen.bundleIdentifier()) {
+                chosen = candidate;
+                break;
+            }
+        }
+        store.save(AssociationChangeRecord(newRecordIdentifier(), association.fileExtension(),
+                                           association.contentTypeIdentifier(), association.currentApp(),
+                                           chosen, Timestamp(1000.0 + saved),
+                                           AssociationVerificationStatus::verified, std::nullopt));
+        if (++saved == 50)
+            return;
+    }
+    throw std::runtime_error("the scaled tree has fewer than 50 extensions with two candidates");
+}
+
 // One explanation against one question to gio about the same type.
 void BM_CliWhyOneExtension(benchmark::State &state)
 {
@@ -126,6 +176,8 @@ void BM_GioMimeSet(benchmark::State &state)
 }
 
 BENCHMARK(BM_CliListJson)->Unit(benchmark::kMillisecond)->Iterations(5);
+// Before the sets, which add records of their own.
+BENCHMARK(BM_CliCheckJson)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_CliWhyOneExtension)->Unit(benchmark::kMillisecond)->Iterations(10);
 BENCHMARK(BM_GioMimeOneType)->Unit(benchmark::kMillisecond)->Iterations(10);
 BENCHMARK(BM_CliSet)->Unit(benchmark::kMillisecond)->Iterations(20);
@@ -146,6 +198,7 @@ int main(int argc, char **argv)
     tree = &fixture;
 
     QCoreApplication app(argc, argv);
+    recordHistory();
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -4,6 +4,7 @@
 #include "app/PlaceholderPanel.h"
 #include "app/Style.h"
 #include "app/SymbolIcons.h"
+#include "core/service/Takeovers.h"
 #include "core/state/HalvoraState.h"
 
 #include <QFrame>
@@ -229,6 +230,8 @@ QWidget *AssociationDetailView::buildCurrentAppSection(const FileAssociation &as
                       FontRole::body, ColorRole::secondary, section);
         missing->setObjectName(QStringLiteral("noCurrentApp"));
         column->addWidget(missing, 0, Qt::AlignLeft);
+        if (QWidget *note = buildTakeoverNote(association, section))
+            column->addWidget(note);
         return section;
     }
 
@@ -298,7 +301,43 @@ QWidget *AssociationDetailView::buildCurrentAppSection(const FileAssociation &as
         source->setToolTip(origin->chain.join(u'\n'));
         column->addWidget(source, 0, Qt::AlignLeft);
     }
+    if (QWidget *note = buildTakeoverNote(association, section))
+        column->addWidget(note);
     return section;
+}
+
+QWidget *AssociationDetailView::buildTakeoverNote(const FileAssociation &association, QWidget *parent)
+{
+    // Computed from what the state already holds: nothing here asks the system. What decides
+    // now is the origin line above it.
+    const std::optional<Takeover> takeover = takeoverOf(association, state_.changeHistory());
+    if (!takeover)
+        return nullptr;
+    auto *note = new QWidget(parent);
+    note->setObjectName(QStringLiteral("takeoverNote"));
+    auto *column = new QVBoxLayout(note);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(2);
+    QWidget *heading = iconLabel(QStringLiteral("exclamationmark.triangle"),
+                                 QStringLiteral("Halvora에서 고른 기본 앱을 다른 프로그램이 바꿨습니다."),
+                                 FontRole::callout, ColorRole::orange, note);
+    column->addWidget(heading, 0, Qt::AlignLeft);
+    const QString chosenAt =
+        takeover->record.changedAt().toDateTime().toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm"));
+    QLabel *chosen = label(QStringLiteral("고른 앱: ") + takeover->chosenApp.name() + QStringLiteral(" (") +
+                               chosenAt + u')',
+                           FontRole::caption, ColorRole::secondary, note, true);
+    chosen->setObjectName(QStringLiteral("takeoverChosenApp"));
+    column->addWidget(chosen);
+    auto *restore = new QPushButton(symbolIcon(QStringLiteral("arrow.uturn.backward")),
+                                    takeover->chosenApp.name() + QStringLiteral("(으)로 되돌리기"), note);
+    restore->setObjectName(QStringLiteral("takeoverRestoreButton"));
+    restore->setFont(roleFont(FontRole::callout));
+    column->addWidget(restore, 0, Qt::AlignLeft);
+    // Staged like a candidate's apply: the window's confirmation alert follows.
+    const PendingAssociationChange change(association, takeover->chosenApp);
+    connect(restore, &QPushButton::clicked, this, [this, change] { state_.setPendingChange(change); });
+    return note;
 }
 
 QWidget *AssociationDetailView::buildCandidateAppsSection(const FileAssociation &association)

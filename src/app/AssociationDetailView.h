@@ -36,6 +36,7 @@ private:
     QWidget *buildHeader(const FileAssociation &association,
                          const std::optional<AssociationChangeRecord> &latest);
     QWidget *buildCurrentAppSection(const FileAssociation &association);
+    QWidget *buildTakeoverNote(const FileAssociation &association, QWidget *parent);
     QWidget *buildCandidateAppsSection(const FileAssociation &association);
     QWidget *buildCandidateRow(const FileAssociation &association, const AssociatedApp &app, bool isCurrent);
 

@@ -39,6 +39,8 @@ constexpr int checkBoxSize = 16;
 constexpr int accessoryFrame = 24;
 constexpr int appIconSize = 20;
 
+const QString takenOverTip = QStringLiteral("Halvora에서 고른 기본 앱을 다른 프로그램이 바꿨습니다.");
+
 struct AssociationRowLayout {
     QRect checkBox;
     QRect texts;
@@ -133,7 +135,9 @@ public:
             return true;
         }
         // A text cut short with "…" shows whole in the tool tip.
-        const QString full = elidedRowText(index, layout.texts.width());
+        QString full = elidedRowText(index, layout.texts.width());
+        if (index.data(SidebarListModel::TakenOverRole).toBool())
+            full += (full.isEmpty() ? QString() : QStringLiteral("\n")) + takenOverTip;
         if (!full.isEmpty()) {
             QToolTip::showText(event->globalPos(), full, view);
             return true;
@@ -264,11 +268,21 @@ private:
         const int block = extMetrics.height() + 2 + capMetrics.height();
         const int top = layout.texts.center().y() - block / 2 + 1;
         const int width = layout.texts.width();
+        // A taken-over default: a small warning right after the extension.
+        const int markSide = row.takenOver ? std::min(12, extMetrics.height()) : 0;
+        const int extensionWidth = std::max(0, width - (markSide ? markSide + 4 : 0));
+        const QString extension = extMetrics.elidedText(QStringLiteral(".") + association.fileExtension(),
+                                                        Qt::ElideRight, extensionWidth);
         painter->setFont(extensionFont_);
         painter->setPen(text);
-        painter->drawText(
-            QRect(layout.texts.left(), top, width, extMetrics.height()), Qt::AlignLeft | Qt::AlignVCenter,
-            extMetrics.elidedText(QStringLiteral(".") + association.fileExtension(), Qt::ElideRight, width));
+        painter->drawText(QRect(layout.texts.left(), top, extensionWidth, extMetrics.height()),
+                          Qt::AlignLeft | Qt::AlignVCenter, extension);
+        if (markSide) {
+            const int x = layout.texts.left() + extMetrics.horizontalAdvance(extension) + 4;
+            icon(QStringLiteral("exclamationmark.triangle"),
+                 selected ? text : roleColor(ColorRole::orange, palette))
+                .paint(painter, QRect(x, top + (extMetrics.height() - markSide) / 2, markSide, markSide));
+        }
         painter->setFont(captionFont_);
         painter->setPen(secondary);
         painter->drawText(

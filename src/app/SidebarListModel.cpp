@@ -1,5 +1,6 @@
 #include "app/SidebarListModel.h"
 
+#include "core/service/Takeovers.h"
 #include "core/state/HalvoraState.h"
 
 namespace halvora {
@@ -56,6 +57,10 @@ void SidebarListModel::rebuild()
                 rows.append(
                     Row{RowKind::association, 0, false, {}, group.app(), header.groupID, association, false});
         }
+    }
+    for (Row &row : rows) {
+        if (row.association)
+            row.takenOver = takeoverOf(*row.association, state_.changeHistory()).has_value();
     }
     beginResetModel();
     rows_ = std::move(rows);
@@ -140,9 +145,18 @@ QVariant SidebarListModel::data(const QModelIndex &index, int role) const
         return QStringLiteral(".") + association.fileExtension();
     case Qt::AccessibleTextRole:
         return QStringLiteral(".%1 %2").arg(association.fileExtension(), association.contentTypeIdentifier());
-    case Qt::AccessibleDescriptionRole:
+    case Qt::AccessibleDescriptionRole: {
+        QString description =
+            showsIcon ? SidebarAssociationRowAccessory(association).accessibilityLabel : QString();
+        if (r.takenOver)
+            description += (description.isEmpty() ? QString() : QStringLiteral(", ")) +
+                           QStringLiteral("다른 프로그램이 기본 앱을 바꿈");
+        return description;
+    }
     case AccessoryLabelRole:
         return showsIcon ? SidebarAssociationRowAccessory(association).accessibilityLabel : QString();
+    case TakenOverRole:
+        return r.takenOver;
     case Qt::ToolTipRole:
         if (!state_.isBulkSelectionEnabled())
             return {};

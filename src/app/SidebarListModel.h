@@ -51,6 +51,7 @@ public:
         IsSelectedRole,              // association rows: the row's extension is selectedExtension
         BulkSelectionEnabledRole,    // association rows
         SelectedForBulkRole,         // association rows
+        TakenOverRole,               // association rows: another program changed the chosen default
     };
 
     struct Row {
@@ -62,6 +63,7 @@ public:
         QString groupID;
         std::optional<FileAssociation> association;
         bool showsCurrentAppIcon = false;
+        bool takenOver = false;
     };
 
     explicit SidebarListModel(HalvoraState &state, QObject *parent = nullptr);

@@ -16,6 +16,7 @@ const QList<CommandSpec> &commandSpecs()
         {"undo", {"--json"}, {}, 0, 1},
         {"export", {}, {}, 0, 1},
         {"import", {"--dry-run", "--yes", "--json"}, {}, 1, 1},
+        {"check", {"--restore", "--yes", "--json", "--notify"}, {}, 0, 0},
         {"help", {}, {}, 0, 1},
     };
     return specs;

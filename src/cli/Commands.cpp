@@ -2,6 +2,7 @@
 
 #include "cli/AssociationProfile.h"
 #include "cli/BlockingTask.h"
+#include "cli/CheckCommand.h"
 #include "cli/CliError.h"
 #include "cli/CommandLine.h"
 #include "cli/HelpText.h"
@@ -114,6 +115,8 @@ public:
             return exportProfile();
         if (name == u"import")
             return importProfile();
+        if (name == u"check")
+            return runCheck(command_, context_);
         throw CliError::usage(QStringLiteral("알 수 없는 명령입니다: ") + name);
     }
 

@@ -25,7 +25,7 @@ _halvora_cli()
     done
 
     if [[ -z $command ]]; then
-        COMPREPLY=($(compgen -W "list show why set bulk history undo export import help --help --version" -- "$cur"))
+        COMPREPLY=($(compgen -W "list show why set bulk history undo export import check help --help --version" -- "$cur"))
         return
     fi
 
@@ -46,7 +46,8 @@ _halvora_cli()
     set) options="--yes --json --help" ;;
     bulk | import) options="--dry-run --yes --json --help" ;;
     export) options="--help" ;;
-    help) COMPREPLY=($(compgen -W "list show why set bulk history undo export import" -- "$cur")); return ;;
+    check) options="--restore --yes --json --notify --help" ;;
+    help) COMPREPLY=($(compgen -W "list show why set bulk history undo export import check" -- "$cur")); return ;;
     esac
     if [[ $cur == -* ]]; then
         COMPREPLY=($(compgen -W "$options" -- "$cur"))

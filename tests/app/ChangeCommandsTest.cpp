@@ -1,5 +1,8 @@
 #include "WindowTestSupport.h"
 
+#include "app/AssociationDetailView.h"
+#include "app/ExtensionSidebarView.h"
+#include "app/SidebarListModel.h"
 #include "app/sheets/BulkPreviewSheet.h"
 
 #include <QDir>
@@ -44,6 +47,41 @@ TEST_F(ChangeCommandTest, ConfirmationAlertAppliesOnceOrCancelsAndAlwaysClearsTh
     EXPECT_EQ(listed(u"pdf"_qs).currentApp(), editor);
     ASSERT_EQ(state.changeHistory().size(), 1);
     EXPECT_EQ(state.changeHistory().first().replacementApp(), editor);
+}
+
+// The user chose the editor for pdf and had it confirmed; the list loaded now says the viewer.
+TEST_F(ChangeCommandTest, TakenOverDefaultIsMarkedNotedAndProposedBackThroughTheConfirmationAlert)
+{
+    manager->setHistory(
+        {record(u"R1"_qs, u"pdf"_qs, viewer, AssociationVerificationStatus::verified),
+         record(u"R2"_qs, u"txt"_qs, viewer, AssociationVerificationStatus::verificationFailed)});
+    waitForTask(state.load());
+    state.toggleGroup(ExtensionCategory::documents);
+    SidebarListModel &model = *window().sidebar()->listModel();
+    QStringList marked;
+    for (int i = 0; i < model.rowCount(); ++i) {
+        if (model.index(i).data(SidebarListModel::TakenOverRole).toBool())
+            marked.append(model.index(i).data().toString());
+    }
+    EXPECT_EQ(marked, QStringList{u".pdf"_qs});
+
+    state.setSelectedExtension(u"txt"_qs);
+    EXPECT_EQ(window().detail()->findChild<QWidget *>(u"takeoverNote"_qs), nullptr);
+    state.setSelectedExtension(u"pdf"_qs);
+    auto *note = window().detail()->findChild<QWidget *>(u"takeoverNote"_qs);
+    ASSERT_NE(note, nullptr);
+    EXPECT_TRUE(note->findChild<QLabel *>(u"takeoverChosenApp"_qs)->text().contains(editor.name()));
+    button(note, u"Text Editor(으)로 되돌리기"_qs)->click();
+    EXPECT_EQ(state.pendingChange(), PendingAssociationChange(listed(u"pdf"_qs), editor));
+    ASSERT_EQ(currentKey(), ChangeCommands::confirmChangeAlertKey);
+    EXPECT_EQ(qobject_cast<QMessageBox *>(current())->text(),
+              u".pdf의 기본 앱을 Text Editor(으)로 변경합니다."_qs);
+
+    // Put back and confirmed: the note and the mark go.
+    button(current(), u"적용"_qs)->click();
+    EXPECT_EQ(listed(u"pdf"_qs).currentApp(), editor);
+    EXPECT_EQ(window().detail()->findChild<QWidget *>(u"takeoverNote"_qs), nullptr);
+    EXPECT_FALSE(model.index(model.firstRowOf(u"pdf"_qs)).data(SidebarListModel::TakenOverRole).toBool());
 }
 
 // Which record comes next is the state's rule; the item follows it.

@@ -7,7 +7,11 @@
 #include "support/fixtures/StandardFixture.h"
 #include "support/fixtures/XdgFixture.h"
 
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusVirtualObject>
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -16,6 +20,8 @@
 #include <QProcess>
 #include <QSet>
 #include <QTemporaryDir>
+
+#include <functional>
 
 #include <gtest/gtest.h>
 
@@ -49,6 +55,9 @@ public:
     }
 
     const XdgFixture &fixture() const { return fixture_; }
+    XdgFixture &fixture() { return fixture_; }
+    // A variable of every later process, gio's included.
+    void setVariable(const QString &name, const QString &value) { extra_.insert(name, value); }
     QString path(const QString &name) const { return dir_.filePath(name); }
     QString historyFile() const
     {
@@ -60,6 +69,8 @@ public:
         QProcessEnvironment environment = fixture_.environment();
         environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
         environment.remove(QStringLiteral("LANGUAGE"));
+        for (const QString &name : extra_.keys())
+            environment.insert(name, extra_.value(name));
         return environment;
     }
 
@@ -105,12 +116,13 @@ public:
 
     std::optional<QString> gioDefault(const QString &contentType) const
     {
-        return test::queryGioMime(fixture_.environment(), contentType).defaultApplication;
+        return test::queryGioMime(environment(), contentType).defaultApplication;
     }
 
 private:
     QTemporaryDir dir_;
     XdgFixture fixture_;
+    QProcessEnvironment extra_;
 };
 
 void writeFile(const QString &path, const QByteArray &bytes)
@@ -453,4 +465,143 @@ TEST(CliProcess, CommandsKeepToTheStoredHistory)
     EXPECT_GT(QJsonDocument::fromJson(listed.out.toUtf8()).array().size(), 20) << listed;
     EXPECT_TRUE(listed.err.contains(QStringLiteral("변경 이력을 읽을 수 없습니다"))) << listed;
     EXPECT_EQ(desktop.run({"list", "--filter", "recentlyChanged"}).exitCode, 3);
+}
+// Stands in for the desktop's notification service, on a bus of its own that starts no
+// services, so that no notification daemon of the machine can answer in its place.
+class FakeNotifications final : public QDBusVirtualObject {
+public:
+    FakeNotifications()
+    {
+        QFile config(dir_.filePath(QStringLiteral("bus.conf")));
+        EXPECT_TRUE(config.open(QIODevice::WriteOnly));
+        config.write("<busconfig><type>session</type><listen>unix:tmpdir=" + dir_.path().toUtf8() +
+                     "</listen><policy context=\"default\"><allow send_destination=\"*\" eavesdrop=\"true\"/>"
+                     "<allow eavesdrop=\"true\"/><allow own=\"*\"/></policy></busconfig>");
+        config.close();
+        daemon_.start(QStringLiteral("dbus-daemon"),
+                      {"--config-file=" + config.fileName(), "--nofork", "--print-address=1"});
+        EXPECT_TRUE(daemon_.waitForReadyRead(60000)) << daemon_.readAllStandardError().toStdString();
+        address = QString::fromUtf8(daemon_.readLine()).trimmed();
+        QDBusConnection bus = QDBusConnection::connectToBus(address, QStringLiteral("notifications"));
+        EXPECT_TRUE(bus.registerService(QStringLiteral("org.freedesktop.Notifications")));
+        EXPECT_TRUE(bus.registerVirtualObject(QStringLiteral("/org/freedesktop/Notifications"), this));
+    }
+    ~FakeNotifications() override { QDBusConnection::disconnectFromBus(QStringLiteral("notifications")); }
+
+    QString address;
+    QList<QVariantList> calls;
+
+    QString introspect(const QString &) const override { return {}; }
+    bool handleMessage(const QDBusMessage &message, const QDBusConnection &connection) override
+    {
+        if (message.member() != u"Notify")
+            return false;
+        calls.append(message.arguments());
+        connection.send(message.createReply(QVariant::fromValue(1u)));
+        return true;
+    }
+
+private:
+    QTemporaryDir dir_{test::isolatedRoot() + QStringLiteral("/bus-XXXXXX")};
+    QProcess daemon_;
+};
+
+TEST(CliProcess, CheckNamesDefaultsTakenOverSinceAVerifiedChangeNotifiesAndRestoresThem)
+{
+    FakeNotifications notifications;
+    const QString pdf = QStringLiteral("application/pdf");
+    const QString newcomer = QStringLiteral("org.example.Newcomer.desktop");
+    struct Case {
+        const char *name;
+        // What happens to the desktop after the user's verified change of pdf to the browser.
+        std::function<void(Desktop &)> change;
+        // A piece of "what decides now"; none: not a takeover.
+        std::optional<QString> cause;
+        QString takenBy = standard::documentViewer;
+    };
+    const QList<Case> cases{
+        {"another program makes itself the default",
+         [&](Desktop &d) { test::setDefaultWithGioMime(d.environment(), pdf, standard::documentViewer); },
+         QStringLiteral("mimeapps.list")},
+        {"a desktop-specific list names another application",
+         [&](Desktop &d) {
+             d.setVariable(QStringLiteral("XDG_CURRENT_DESKTOP"), QStringLiteral("KDE"));
+             QFile list(d.fixture().configDir(XdgFixture::Scope::user) +
+                        QStringLiteral("/kde-mimeapps.list"));
+             ASSERT_TRUE(list.open(QIODevice::WriteOnly));
+             list.write("[Default Applications]\napplication/pdf=" + standard::documentViewer.toUtf8() +
+                        '\n');
+         },
+         QStringLiteral("kde-mimeapps.list")},
+        {"the list is replaced and a new application claims the type",
+         [&](Desktop &d) {
+             QFile list(d.fixture().mimeAppsListPath(XdgFixture::Scope::user));
+             ASSERT_TRUE(list.open(QIODevice::WriteOnly | QIODevice::Truncate));
+             list.write("[Default Applications]\n");
+             list.close();
+             d.fixture().addDesktopEntry(XdgFixture::Scope::user, newcomer, QStringLiteral("Newcomer"),
+                                         {pdf});
+             d.fixture().updateMimeCaches();
+         },
+         QStringLiteral("첫 번째 호환 앱"), newcomer},
+        {"the change was undone", [&](Desktop &d) { ASSERT_EQ(d.run({"undo"}).exitCode, 0); }, std::nullopt},
+        {"a newer change failed",
+         [&](Desktop &d) {
+             test::setDefaultWithGioMime(d.environment(), pdf, standard::documentViewer);
+             QJsonArray history = d.runJson({"history", "--json"}).array();
+             QJsonObject failed = history.first().toObject();
+             failed[u"id"] = QStringLiteral("F0000000-0000-0000-0000-000000000000");
+             failed[u"changedAt"] = failed[u"changedAt"].toDouble() + 1;
+             failed[u"verificationStatus"] = QStringLiteral("verificationFailed");
+             history.prepend(failed);
+             SqliteKeyValueStore(d.historyFile())
+                 .write(QStringLiteral("associationChangeHistory"), QJsonDocument(history).toJson());
+         },
+         std::nullopt},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        Desktop desktop;
+        desktop.setVariable(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), notifications.address);
+        ASSERT_EQ(desktop.run({"set", "pdf", standard::browser, "--yes"}).exitCode, 0);
+        c.change(desktop);
+
+        // The command waits for the notification's answer: this process serves the bus meanwhile.
+        QProcess process;
+        process.setProcessEnvironment(desktop.environment());
+        QEventLoop loop;
+        QObject::connect(&process, &QProcess::finished, &loop, &QEventLoop::quit);
+        const qsizetype notified = notifications.calls.size();
+        process.start(QStringLiteral(HALVORA_CLI_PATH), {"check", "--json", "--notify"});
+        process.closeWriteChannel();
+        loop.exec();
+        EXPECT_EQ(process.exitCode(), c.cause ? 1 : 0) << process.readAllStandardError().toStdString();
+        const QJsonArray found = QJsonDocument::fromJson(process.readAllStandardOutput()).array();
+        if (!c.cause) {
+            EXPECT_EQ(found, QJsonArray());
+            EXPECT_EQ(notifications.calls.size(), notified);
+            continue;
+        }
+        ASSERT_EQ(notifications.calls.size(), notified + 1);
+        EXPECT_TRUE(notifications.calls.last().at(4).toString().startsWith(QStringLiteral(".pdf: ")));
+        ASSERT_EQ(found.size(), 1);
+        const QJsonObject takeover = found.first().toObject();
+        EXPECT_EQ(
+            QStringList({takeover[u"fileExtension"].toString(), takeover[u"contentTypeIdentifier"].toString(),
+                         takeover[u"chosenApp"][u"bundleIdentifier"].toString(),
+                         takeover[u"currentApp"][u"bundleIdentifier"].toString(), *desktop.gioDefault(pdf)}),
+            QStringList({u"pdf"_qs, pdf, standard::browser, c.takenBy, c.takenBy}));
+        const QString cause = takeover[u"decidedBy"].toString();
+        EXPECT_TRUE(cause.contains(*c.cause)) << cause.toStdString();
+        EXPECT_TRUE(desktop.run({"check"}).out.contains(cause));
+
+        const QJsonObject restored = desktop.runJson({"check", "--restore", "--yes", "--json"}).object();
+        EXPECT_EQ(restored[u"summary"][u"verifiedCount"].toInt(), 1)
+            << QJsonDocument(restored).toJson().data();
+        EXPECT_EQ(desktop.gioDefault(pdf), standard::browser);
+        const QJsonArray history = desktop.runJson({"history", "--json"}).array();
+        ASSERT_EQ(history.size(), 2);
+        EXPECT_EQ(history.first()[u"previousApp"][u"bundleIdentifier"].toString(), c.takenBy);
+        EXPECT_EQ(desktop.run({"check"}).exitCode, 0);
+    }
 }
