@@ -4,7 +4,6 @@
 #include "cli/CliError.h"
 #include "cli/CommandLine.h"
 #include "cli/TextTable.h"
-#include "core/model/FileAssociationError.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -25,17 +24,6 @@ ExitCode usageCodeOf(const QStringList &arguments)
         return exitCodeFor(std::current_exception());
     }
     return ExitCode::success;
-}
-
-ProfileError::Problem problemOf(const QByteArray &json)
-{
-    try {
-        parseProfile(json);
-    } catch (const ProfileError &error) {
-        return error.problem();
-    }
-    ADD_FAILURE() << "accepted: " << json.constData();
-    return ProfileError::Problem::writeFailed;
 }
 
 // The message names the file: the user should see which one.
@@ -76,25 +64,13 @@ TEST(CliCommandLine, AcceptsOptionsAnywhereAndEndsThemAtDoubleDash)
 
 TEST(CliCommandLine, RejectsBadUsageWithExitCodeTwo)
 {
+    // Everything the commands cannot run, including what they cannot be given.
     for (const char *line : {"", "frobnicate", "--frobnicate", "list --yes", "list --search", "list --json=1",
                              "list --search a --search b", "show", "show md txt", "set md",
                              "bulk app.desktop", "help frobnicate"}) {
         EXPECT_EQ(usageCodeOf(QString::fromUtf8(line).split(' ', Qt::SkipEmptyParts)), ExitCode::badInput)
             << line;
     }
-}
-
-TEST(CliExitCodes, MapFailuresByKind)
-{
-    auto codeOf = [](auto error) { return exitCodeFor(std::make_exception_ptr(error)); };
-    EXPECT_EQ(codeOf(FileAssociationError::invalidExtension("a/b")), ExitCode::badInput);
-    EXPECT_EQ(codeOf(FileAssociationError::contentTypeUnavailable("zzz")), ExitCode::badInput);
-    EXPECT_EQ(codeOf(FileAssociationError::noPreviousApplication("md")), ExitCode::notApplied);
-    EXPECT_EQ(codeOf(FileAssociationError::systemFailure("boom")), ExitCode::systemFailure);
-    EXPECT_EQ(codeOf(LocalizedError("저장소 오류")), ExitCode::systemFailure);
-    EXPECT_EQ(codeOf(std::runtime_error("x")), ExitCode::systemFailure);
-    EXPECT_EQ(codeOf(ProfileError(ProfileError::Problem::notJson, "x")), ExitCode::badInput);
-    EXPECT_EQ(codeOf(ProfileError(ProfileError::Problem::writeFailed, "x")), ExitCode::systemFailure);
 }
 
 TEST(CliTextTable, AlignsWideTextAndNeutralisesControlCharacters)
@@ -171,36 +147,38 @@ TEST(CliProfile, RoundTripsAndNormalisesExtensions)
 TEST(CliProfile, RejectsBadProfilesWithTypedErrors)
 {
     using Problem = ProfileError::Problem;
-    const QByteArray header = R"("format":"halvora-profile","version":1)";
-    EXPECT_EQ(problemOf("{\"format\":"), Problem::notJson);
-    EXPECT_EQ(problemOf("[]"), Problem::notAProfile);
-    EXPECT_EQ(problemOf(R"({"format":"other","version":1,"defaults":{}})"), Problem::notAProfile);
-    EXPECT_EQ(problemOf(R"({"format":"halvora-profile","version":"1","defaults":{}})"), Problem::notAProfile);
-    EXPECT_EQ(problemOf(R"({"format":"halvora-profile","version":1.5,"defaults":{}})"), Problem::notAProfile);
-    EXPECT_EQ(problemOf(R"({"format":"halvora-profile","version":2,"defaults":{}})"),
-              Problem::unsupportedVersion);
-    EXPECT_EQ(problemOf("{" + header + "}"), Problem::notAProfile);
-    EXPECT_EQ(problemOf("{" + header + R"(,"defaults":{"a/b":"x.desktop"}})"), Problem::invalidExtension);
-    EXPECT_EQ(problemOf("{" + header + R"(,"defaults":{"md":"../x.desktop"}})"), Problem::invalidApplication);
-    EXPECT_EQ(problemOf("{" + header + R"(,"defaults":{"md":"editor"}})"), Problem::invalidApplication);
-    EXPECT_EQ(problemOf("{" + header + R"(,"defaults":{"md":7}})"), Problem::invalidApplication);
-
-    // One extension given two applications, by two spellings or by one key written twice (which
-    // a JSON reader would quietly reduce to the later one): the message names both entries.
+    const QByteArray header = R"({"format":"halvora-profile","version":1,"defaults":)";
     const struct {
-        QByteArray defaults;
-        QStringList named;
-    } repeated[] = {
-        {R"({"MD":"a.desktop","md":"b.desktop"})", {"\"MD\"(a.desktop)", "\"md\"(b.desktop)"}},
-        {R"({"md" : "a.desktop", "x\"md": {"md": ["}", "b.desktop"]}, "md":"b\u002edesktop"})",
+        QByteArray json;
+        Problem problem;
+        QStringList named; // in the message
+    } cases[] = {
+        {"{\"format\":", Problem::notJson, {}},
+        {"[]", Problem::notAProfile, {}},
+        {R"({"format":"other","version":1,"defaults":{}})", Problem::notAProfile, {}},
+        {R"({"format":"halvora-profile","version":"1","defaults":{}})", Problem::notAProfile, {}},
+        {R"({"format":"halvora-profile","version":1.5,"defaults":{}})", Problem::notAProfile, {}},
+        {R"({"format":"halvora-profile","version":2,"defaults":{}})", Problem::unsupportedVersion, {}},
+        {R"({"format":"halvora-profile","version":1})", Problem::notAProfile, {}},
+        {header + R"({"a/b":"x.desktop"}})", Problem::invalidExtension, {}},
+        {header + R"({"md":"../x.desktop"}})", Problem::invalidApplication, {}},
+        {header + R"({"md":"editor"}})", Problem::invalidApplication, {}},
+        {header + R"({"md":7}})", Problem::invalidApplication, {}},
+        // One extension given two applications, by two spellings or by one key written twice
+        // (which a JSON reader would quietly reduce to the later one).
+        {header + R"({"MD":"a.desktop","md":"b.desktop"}})",
+         Problem::duplicateExtension,
+         {"\"MD\"(a.desktop)", "\"md\"(b.desktop)"}},
+        {header + R"({"md" : "a.desktop", "x\"md": {"md": ["}", "b.desktop"]}, "md":"b\u002edesktop"}})",
+         Problem::duplicateExtension,
          {"\"md\"", "a.desktop", "b.desktop"}},
     };
-    for (const auto &c : repeated) {
+    for (const auto &c : cases) {
         try {
-            parseProfile("{" + header + R"(,"defaults":)" + c.defaults + "}");
-            ADD_FAILURE() << "accepted: " << c.defaults.constData();
+            parseProfile(c.json);
+            ADD_FAILURE() << "accepted: " << c.json.constData();
         } catch (const ProfileError &error) {
-            EXPECT_EQ(error.problem(), Problem::duplicateExtension);
+            EXPECT_EQ(error.problem(), c.problem) << c.json.constData();
             for (const QString &name : c.named)
                 EXPECT_TRUE(error.localizedDescription().contains(name)) << error.what();
         }

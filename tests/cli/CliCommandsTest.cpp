@@ -126,69 +126,32 @@ struct Machine {
     }
 };
 
-QStringList extensionsOf(const QJsonArray &associations)
-{
-    QStringList extensions;
-    for (const QJsonValue &value : associations)
-        extensions.append(value["fileExtension"].toString());
-    return extensions;
-}
-
 } // namespace
 
-TEST(CliCommands, ListPassesSearchAndFilterOnAndReportsAFailingSystem)
+// The commands' own part: what reaches the service, the texts and the exit codes. The rules
+// behind them (row plans, verification, undo) are the state's and service's tests.
+TEST(CliCommands, PassWhatTheyAreGivenAndAnswerWithTextsAndExitCodes)
 {
     Machine machine;
-    EXPECT_EQ(extensionsOf(machine.runJson({"list", "--json", "--search", " VIEWER "}).toArray()),
-              (QStringList{"pdf", "png"}));
-    EXPECT_EQ(
-        extensionsOf(machine.runJson({"list", "--json", "--filter=missingDefaultApplication"}).toArray()),
-        QStringList{"txt"});
-    machine.client->failRegisteredContentTypes(
-        std::make_exception_ptr(LocalizedError("목록 파일이 망가졌습니다.")));
-    EXPECT_EQ(machine.run({"list", "--json"}), 3);
-    EXPECT_TRUE(machine.console.out.isEmpty());
-    EXPECT_TRUE(machine.console.err.contains("목록 파일이 망가졌습니다."));
-}
+    EXPECT_EQ(machine.runJson({"list", "--json", "--search", " VIEWER "}).toArray().size(), 2); // pdf, png
+    EXPECT_EQ(machine.runJson({"list", "--json", "--filter=missingDefaultApplication"})
+                  .toArray()
+                  .at(0)["fileExtension"],
+              "txt");
 
-TEST(CliCommands, SetAsksFirstAppliesVerifiesAndRecords)
-{
-    Machine machine;
+    // A terminal that answers no: nothing is asked of the system.
     machine.console.terminal = true;
     machine.console.input = {"n"};
     EXPECT_EQ(machine.run({"set", "md", "org.example.Viewer"}), 1);
     EXPECT_TRUE(machine.console.err.contains(".md의 기본 앱을 Viewer(으)로 변경합니다."));
     EXPECT_TRUE(machine.client->defaultApplicationRequests().isEmpty());
-
-    const QJsonObject record =
-        machine.runJson({"set", " .MD", "org.example.Viewer.desktop", "--yes", "--json"}).toObject();
-    EXPECT_EQ(record["verificationStatus"], "verified");
+    machine.console.terminal = false;
+    EXPECT_EQ(machine.runJson(
+                  {"set", " .MD", "org.example.Viewer.desktop", "--yes", "--json"})["verificationStatus"],
+              "verified");
     EXPECT_EQ(machine.currentId("md"), viewer.bundleIdentifier());
-    // Setting the current application again changes and records nothing.
-    machine.client->clearCallLog();
-    EXPECT_EQ(machine.run({"set", "md", "org.example.Viewer", "--yes"}), 0);
-    EXPECT_TRUE(machine.client->defaultApplicationRequests().isEmpty());
 
-    // Accepted but not confirmed: the record says so and the exit code is 1.
-    machine.client->setDefaultChangesTakeEffect(false);
-    EXPECT_EQ(machine.run({"set", "md", "org.example.Editor", "--yes"}), 1);
-    EXPECT_TRUE(machine.console.out.contains("검증 실패"));
-    EXPECT_TRUE(machine.console.err.contains(FileAssociationService::verificationMismatchMessage));
-    EXPECT_EQ(machine.runJson({"history", "--json"}).toArray().size(), 2);
-    EXPECT_EQ(machine.run({"set", "zzz", "org.example.Editor", "--yes"}), 2);
-}
-
-TEST(CliCommands, BulkFollowsTheStatesRowRules)
-{
-    Machine machine;
-    // md: Viewer is a candidate; pdf: already Viewer; txt: not a candidate. md named twice.
-    EXPECT_EQ(machine.run({"bulk", "org.example.Viewer", "md", "pdf", "txt", ".MD", "--yes"}), 1);
-    EXPECT_TRUE(machine.console.out.contains("검증 완료 1개, 실패 0개, 건너뜀 1개, 확인 필요 1개\n"));
-    EXPECT_EQ(machine.currentId("md"), viewer.bundleIdentifier());
-    EXPECT_EQ(machine.currentId("txt"), QString());
-
-    // Named by its file, the application counts as picked on disk: not being a candidate
-    // no longer blocks the row, and the missing previous default is pointed out.
+    // A named application file counts as picked on disk; the missing previous default is pointed out.
     QTemporaryDir dir;
     QFile entry(dir.filePath("org.example.Painter.desktop"));
     ASSERT_TRUE(entry.open(QIODevice::WriteOnly));
@@ -198,19 +161,43 @@ TEST(CliCommands, BulkFollowsTheStatesRowRules)
     EXPECT_EQ(applied["rows"][0]["status"], "ready");
     EXPECT_TRUE(applied["rows"][0]["note"].toString().contains("되돌리기"));
     EXPECT_EQ(machine.currentId("txt"), painter.bundleIdentifier());
+    QString txtChange;
+    for (const QJsonValue &record : machine.runJson({"history", "--json"}).toArray())
+        txtChange = record["fileExtension"] == "txt" ? record["id"].toString() : txtChange;
+    ASSERT_FALSE(txtChange.isEmpty());
 
-    EXPECT_EQ(machine.run({"bulk", "org.example.Viewer", "md", "zzz", "--yes"}), 2);
-    EXPECT_EQ(machine.run({"bulk", "./nowhere.desktop", "md", "--yes"}), 2);
-}
-
-TEST(CliCommands, UndoOfAChangeWithoutAPreviousDefaultIsRefused)
-{
-    Machine machine;
-    ASSERT_EQ(machine.run({"set", "txt", "org.example.Editor", "--yes"}), 0);
-    const QString id = machine.runJson({"history", "--json"}).toArray().at(0)["id"].toString();
-    EXPECT_EQ(machine.run({"undo", id.left(8).toLower()}), 1);
-    EXPECT_TRUE(machine.console.err.contains(".txt의 현재 기본 앱이 없어"));
-    EXPECT_EQ(machine.currentId("txt"), editor.bundleIdentifier());
+    const struct {
+        QStringList arguments;
+        int code;
+        QString out;
+        QString err;
+    } rows[] = {
+        // md is a candidate, pdf already Viewer, txt not a candidate, md named twice.
+        {{"bulk", "org.example.Viewer", "md", "pdf", "txt", ".MD", "--yes"},
+         1,
+         "검증 완료 0개, 실패 0개, 건너뜀 2개, 확인 필요 1개\n",
+         {}},
+        {{"bulk", "org.example.Viewer", "md", "zzz", "--yes"}, 2, {}, {}},
+        {{"bulk", "./nowhere.desktop", "md", "--yes"}, 2, {}, {}},
+        {{"undo", txtChange.left(8).toLower()}, 1, {}, ".txt의 현재 기본 앱이 없어"},
+        {{"set", "md", "org.example.Editor", "--yes"},
+         1,
+         "검증 실패",
+         FileAssociationService::verificationMismatchMessage},
+    };
+    // From here on the system accepts changes without making them.
+    machine.client->setDefaultChangesTakeEffect(false);
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.arguments.join(u' ').toStdString());
+        EXPECT_EQ(machine.run(row.arguments), row.code) << machine.console.err.toStdString();
+        EXPECT_TRUE(machine.console.out.contains(row.out)) << machine.console.out.toStdString();
+        EXPECT_TRUE(machine.console.err.contains(row.err)) << machine.console.err.toStdString();
+    }
+    machine.client->failRegisteredContentTypes(
+        std::make_exception_ptr(LocalizedError("목록 파일이 망가졌습니다.")));
+    EXPECT_EQ(machine.run({"list", "--json"}), 3);
+    EXPECT_TRUE(machine.console.out.isEmpty());
+    EXPECT_TRUE(machine.console.err.contains("목록 파일이 망가졌습니다."));
 }
 
 TEST(CliCommands, AChangeTheStoreCannotRecordIsReportedWithTheRealDefault)

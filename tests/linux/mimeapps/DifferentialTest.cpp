@@ -1,11 +1,7 @@
 #include "RandomDesktopTree.h"
 
-#include "linux/mimeapps/GioProbe.h"
-#include "linux/mimeapps/MimeAppsResolver.h"
-
 #include <gtest/gtest.h>
 
-#include <QProcess>
 #include <QTemporaryDir>
 
 #include <iostream>
@@ -13,59 +9,37 @@
 namespace halvora {
 namespace {
 
-QStringList ids(const QList<CandidateAnswer> &candidates)
-{
-    QStringList result;
-    for (const CandidateAnswer &candidate : candidates)
-        result.append(candidate.app.desktopId);
-    return result;
-}
-
-QList<GioProbeLine> askGio(const QProcessEnvironment &environment, const QStringList &types)
-{
-    const std::optional<QString> probe = findGioProbe();
-    if (!probe)
-        throw std::runtime_error("the GIO probe is not built");
-    QProcess process;
-    process.setProcessEnvironment(environment);
-    // GIO warns about groups it ignores; the generator writes them on purpose.
-    process.setStandardErrorFile(QProcess::nullDevice());
-    process.start(*probe, types);
-    if (!process.waitForFinished(-1) || process.exitCode() != 0)
-        throw std::runtime_error("the GIO probe failed");
-    return parseGioProbeOutput(process.readAllStandardOutput());
-}
-
 struct Tally {
     int defaults = 0;
     int longLists = 0;
     int answers = 0;
 };
 
+QString shown(const GioProbeLine &line)
+{
+    return QStringLiteral("%1 [%2]").arg(line.defaultId.value_or(QStringLiteral("-")),
+                                         line.candidateIds.join(u';'));
+}
+
 // Returns a description of the first disagreement, or nothing.
 std::optional<std::string> disagreement(std::uint64_t seed, Tally &tally)
 {
     QTemporaryDir root;
     const test::RandomDesktopTree tree(root.path(), seed);
-    const QList<GioProbeLine> gio = askGio(tree.environment, tree.types);
+    const QList<GioProbeLine> gio = test::askGio(tree.environment, tree.types);
     const MimeAppsResolver resolver(XdgEnvironment::from(tree.environment));
     if (gio.size() != tree.types.size())
         return "the probe answered " + std::to_string(gio.size()) + " lines";
     for (const GioProbeLine &line : gio) {
-        const DefaultAnswer ours = resolver.defaultFor(line.type);
-        const std::optional<QString> ourDefault =
-            ours.app ? std::optional<QString>(ours.app->desktopId) : std::nullopt;
-        const QStringList ourCandidates = ids(resolver.candidatesFor(line.type));
+        const GioProbeLine ours = test::askResolver(resolver, line.type);
         ++tally.answers;
         tally.defaults += line.defaultId ? 1 : 0;
         tally.longLists += line.candidateIds.size() >= 2 ? 1 : 0;
-        if (ourDefault != line.defaultId || ourCandidates != line.candidateIds) {
+        if (ours != line) {
             root.setAutoRemove(!qEnvironmentVariableIsSet("HALVORA_DIFF_KEEP"));
-            return QStringLiteral("tree %1 (%2), type %3: GIO %4 [%5], resolver %6 [%7]")
+            return QStringLiteral("tree %1 (%2), type %3: GIO %4, resolver %5")
                 .arg(seed)
-                .arg(root.path(), line.type, line.defaultId.value_or(QStringLiteral("-")),
-                     line.candidateIds.join(u';'), ourDefault.value_or(QStringLiteral("-")),
-                     ourCandidates.join(u';'))
+                .arg(root.path(), line.type, shown(line), shown(ours))
                 .toStdString();
         }
     }

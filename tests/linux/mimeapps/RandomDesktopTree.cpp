@@ -2,6 +2,9 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
+
+#include <gtest/gtest.h>
 
 #include <random>
 #include <stdexcept>
@@ -177,6 +180,37 @@ RandomDesktopTree::RandomDesktopTree(const QString &root, std::uint64_t seed) : 
     environment.insert(QStringLiteral("XDG_DATA_DIRS"), dataDirs.join(u':'));
     environment.insert(QStringLiteral("XDG_CONFIG_DIRS"), configDirs.join(u':'));
     environment.insert(QStringLiteral("XDG_CURRENT_DESKTOP"), desktop);
+}
+
+QByteArray runOn(const QProcessEnvironment &environment, const QString &program, const QStringList &arguments,
+                 const QString &workingDirectory)
+{
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.setWorkingDirectory(workingDirectory);
+    // GIO warns about groups it ignores; the trees hold them on purpose.
+    process.setStandardErrorFile(QProcess::nullDevice());
+    process.start(program, arguments);
+    EXPECT_TRUE(process.waitForFinished(-1) && process.exitCode() == 0)
+        << program.toStdString() << ' ' << arguments.join(u' ').toStdString();
+    return process.readAllStandardOutput();
+}
+
+QList<GioProbeLine> askGio(const QProcessEnvironment &environment, const QStringList &types)
+{
+    const std::optional<QString> probe = findGioProbe();
+    if (!probe)
+        throw std::runtime_error("the GIO probe is not built");
+    return parseGioProbeOutput(runOn(environment, *probe, types));
+}
+
+GioProbeLine askResolver(const MimeAppsResolver &resolver, const QString &type)
+{
+    const DefaultAnswer answer = resolver.defaultFor(type);
+    GioProbeLine line{type, answer.app ? std::optional(answer.app->desktopId) : std::nullopt, {}};
+    for (const CandidateAnswer &candidate : resolver.candidatesFor(type))
+        line.candidateIds.append(candidate.app.desktopId);
+    return line;
 }
 
 } // namespace halvora::test

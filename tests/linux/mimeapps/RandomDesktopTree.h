@@ -1,5 +1,8 @@
 #pragma once
 
+#include "linux/mimeapps/GioProbe.h"
+#include "linux/mimeapps/MimeAppsResolver.h"
+
 #include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
@@ -20,5 +23,12 @@ struct RandomDesktopTree {
     // The types worth asking about: the pool the lists name, aliases and parents included.
     QStringList types;
 };
+
+// Runs a program on the tree and returns its output; a failure is a test failure.
+QByteArray runOn(const QProcessEnvironment &environment, const QString &program, const QStringList &arguments,
+                 const QString &workingDirectory = QString());
+// GIO's answers, from the probe in a fresh process, and the resolver's in the same form.
+QList<GioProbeLine> askGio(const QProcessEnvironment &environment, const QStringList &types);
+GioProbeLine askResolver(const MimeAppsResolver &resolver, const QString &type);
 
 } // namespace halvora::test

@@ -12,41 +12,42 @@
 namespace halvora {
 namespace {
 
+const QString viewer = QStringLiteral("[Desktop Entry]\nType=Application\nName=V\nExec=true %f\n");
+
 struct Case {
-    const char *name;
     // "path=content" under the tree; a content starting with "->" makes a symbolic link.
     QStringList files;
     const char *desktop;
     const char *extension;
     const char *contentType; // nullptr: the extension has no type
     const char *current;     // nullptr: no default
-    const char *summary;
+    const char *summary;     // '@' stands for the tree
+    int chainLength;
     bool overridesUserList;
 };
 
-const QString viewer = QStringLiteral("[Desktop Entry]\nType=Application\nName=V\nExec=true %f\n");
-
 const Case cases[] = {
-    {"hidden default is shown with its line",
-     {u"h/.config/mimeapps.list=[Default Applications]\napplication/pdf=gone.desktop;hid.desktop\n"_qs,
+    // A hidden default is shown with its line, after the missing one before it.
+    {{u"h/.config/mimeapps.list=[Default Applications]\napplication/pdf=gone.desktop;hid.desktop\n"_qs,
       u"h/.local/share/applications/hid.desktop="_qs + viewer + u"Hidden=true\n"_qs},
      "",
      "pdf",
      "application/pdf",
      "hid.desktop",
      "~/.config/mimeapps.list 2행에서 지정",
+     2,
      false},
-    {"dangling link is no list",
-     {u"h/.config/mimeapps.list=->nowhere"_qs, u"s/applications/v.desktop="_qs + viewer,
+    // A dangling link is no list.
+    {{u"h/.config/mimeapps.list=->nowhere"_qs, u"s/applications/v.desktop="_qs + viewer,
       u"s/applications/mimeinfo.cache=[MIME Cache]\napplication/pdf=v.desktop;\n"_qs},
      "",
      "pdf",
      "application/pdf",
      "v.desktop",
      "지정된 기본 앱 없음: 첫 번째 호환 앱",
+     1,
      false},
-    {"desktop-specific list wins over the user's list",
-     {u"h/.config/mimeapps.list=[Default Applications]\napplication/pdf=v.desktop\n"_qs,
+    {{u"h/.config/mimeapps.list=[Default Applications]\napplication/pdf=v.desktop\n"_qs,
       u"h/.config/kde-mimeapps.list=[Default Applications]\napplication/pdf=w.desktop\n"_qs,
       u"s/applications/v.desktop="_qs + viewer, u"s/applications/w.desktop="_qs + viewer},
      "KDE",
@@ -54,34 +55,29 @@ const Case cases[] = {
      "application/pdf",
      "w.desktop",
      "데스크톱별 목록 ~/.config/kde-mimeapps.list 2행에서 지정",
+     2,
      true},
-    {"system list",
-     {u"x/mimeapps.list=# vendor\n[Default Applications]\ntext/plain=v.desktop\n"_qs,
+    {{u"x/mimeapps.list=# vendor\n[Default Applications]\ntext/plain=v.desktop\n"_qs,
       u"s/applications/v.desktop="_qs + viewer},
      "",
      "txt",
      "text/plain",
      "v.desktop",
      "시스템 목록 @/x/mimeapps.list에서 지정",
+     1,
      false},
-    {"inherited from the parent type",
-     {u"h/.local/share/applications/mimeapps.list=[Default Applications]\ntext/plain=v.desktop\n"_qs,
+    {{u"h/.local/share/applications/mimeapps.list=[Default Applications]\ntext/plain=v.desktop\n"_qs,
       u"s/applications/v.desktop="_qs + viewer},
      "",
      "c",
      "text/x-csrc",
      "v.desktop",
      "~/.local/share/applications/mimeapps.list 2행에서 지정 (상위 형식 text/plain에서 물려받음)",
+     1,
      false},
-    {"double extension has its own type",
-     {},
-     "",
-     "tar.gz",
-     "application/x-compressed-tar",
-     nullptr,
-     "",
-     false},
-    {"a name with a dot is no extension", {}, "", "foo.png", nullptr, nullptr, "", false},
+    // A double extension has its own type, whatever its spelling; a name with a dot is no extension.
+    {{}, "", ".TAR.GZ", "application/x-compressed-tar", nullptr, "", 0, false},
+    {{}, "", "foo.png", nullptr, nullptr, "", 0, false},
 };
 
 class Reasons : public testing::TestWithParam<Case> {};
@@ -105,11 +101,12 @@ TEST_P(Reasons, AnswerAndOriginAsTheDesktopSeesThem)
         ASSERT_TRUE(out.open(QIODevice::WriteOnly));
         out.write(content.toUtf8());
     }
-    qputenv("HOME", QFile::encodeName(base + QStringLiteral("/h")));
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(base + QStringLiteral("/h/.config")));
-    qputenv("XDG_DATA_HOME", QFile::encodeName(base + QStringLiteral("/h/.local/share")));
-    qputenv("XDG_CONFIG_DIRS", QFile::encodeName(base + QStringLiteral("/x")));
-    qputenv("XDG_DATA_DIRS", QFile::encodeName(base + QStringLiteral("/s")));
+    for (const auto &[name, dir] : {std::pair{"HOME", "/h"},
+                                    {"XDG_CONFIG_HOME", "/h/.config"},
+                                    {"XDG_DATA_HOME", "/h/.local/share"},
+                                    {"XDG_CONFIG_DIRS", "/x"},
+                                    {"XDG_DATA_DIRS", "/s"}})
+        qputenv(name, QFile::encodeName(base + QLatin1String(dir)));
     qputenv("XDG_CURRENT_DESKTOP", c.desktop);
 
     const auto client = makeLinuxFileAssociationClient();
@@ -128,8 +125,7 @@ TEST_P(Reasons, AnswerAndOriginAsTheDesktopSeesThem)
     ASSERT_TRUE(association.origin());
     EXPECT_EQ(association.origin()->summary, QString::fromUtf8(c.summary).replace(u'@', base));
     EXPECT_EQ(association.origin()->overridesUserList, c.overridesUserList);
-    EXPECT_EQ(association.origin()->chain.size(),
-              1 + (c.files.first().contains(u"gone"_qs) ? 1 : 0) + (c.overridesUserList ? 1 : 0));
+    EXPECT_EQ(association.origin()->chain.size(), c.chainLength);
     EXPECT_TRUE(association.candidateApps().contains(*association.currentApp()));
 }
 

@@ -21,7 +21,6 @@
 
 #include <chrono>
 #include <iostream>
-#include <memory>
 #include <random>
 #include <thread>
 #include <unistd.h>
@@ -101,20 +100,15 @@ public:
     QString userList() const { return fixture_.mimeAppsListPath(XdgFixture::Scope::user); }
     QString stateDir() const { return fixture_.homeDir() + QStringLiteral("/.local/state/halvora"); }
 
-    QProcessEnvironment environment(const QString &desktop = QString()) const
+    std::unique_ptr<QProcess> start(const QStringList &arguments, const QString &desktop = QString(),
+                                    const QString &program = QStringLiteral(HALVORA_CLI_PATH)) const
     {
         QProcessEnvironment environment = fixture_.environment();
         environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
         if (!desktop.isEmpty())
             environment.insert(QStringLiteral("XDG_CURRENT_DESKTOP"), desktop);
-        return environment;
-    }
-
-    std::unique_ptr<QProcess> start(const QStringList &arguments, const QString &desktop = QString(),
-                                    const QString &program = QStringLiteral(HALVORA_CLI_PATH)) const
-    {
         auto process = std::make_unique<QProcess>();
-        process->setProcessEnvironment(environment(desktop));
+        process->setProcessEnvironment(environment);
         process->start(program, arguments);
         process->closeWriteChannel();
         return process;
@@ -152,8 +146,6 @@ TEST(WriterProcesses, ConcurrentChangesLoseNothing)
 {
     const Desktop desktop;
     const int rounds = envCount("HALVORA_WRITER_ROUNDS", 2);
-    QElapsedTimer timer;
-    timer.start();
     for (int round = 0; round < rounds; ++round) {
         const QString app = round % 2 == 0 ? beta : alpha; // alpha is the default to begin with
         std::vector<std::unique_ptr<QProcess>> processes;
@@ -171,7 +163,6 @@ TEST(WriterProcesses, ConcurrentChangesLoseNothing)
                 << "round " << round << ", " << kind.second.toStdString();
     }
     EXPECT_EQ(desktop.history().size(), std::min(50, rounds * 16));
-    std::cout << "[ timing ] " << rounds << " rounds of 16 concurrent set: " << timer.elapsed() << " ms\n";
 }
 
 struct ListCase {
@@ -183,34 +174,21 @@ struct ListCase {
     bool linked;
 };
 
-// Lists written by hand keep every byte outside the type's lines, and undo gives them back
-// byte for byte; a list GKeyFile cannot read is never rewritten.
+// Through the program, a list reached by a dotfiles link keeps every byte outside the type's
+// lines and undo gives it back byte for byte; a list GKeyFile cannot read is never rewritten.
+// Line endings, byte order marks and the other refusals are the list editor's own tests.
 TEST(WriterProcesses, ListsKeepTheirBytesAndUndoPutsThemBack)
 {
-    const QByteArray rich = "# my defaults\n"
-                            "[Default Applications]\n"
-                            "text/plain=org.example.Alpha.desktop;other.desktop;\n"
-                            "text/plain[ko]=x.desktop\n"
-                            "\n"
-                            "[Added Associations]\n"
-                            "image/png=org.example.Alpha.desktop;\n"
-                            "[Removed Associations]\n"
-                            "text/plain=org.example.Beta.desktop;\n";
-    const QByteArray richAfter =
-        "# my defaults\n"
-        "[Default Applications]\n"
-        "text/plain=org.example.Beta.desktop;org.example.Alpha.desktop;other.desktop;\n"
-        "text/plain[ko]=x.desktop\n"
-        "\n"
-        "[Added Associations]\n"
-        "image/png=org.example.Alpha.desktop;\n"
-        "text/plain=org.example.Beta.desktop;\n"
-        "[Removed Associations]\n";
-    const auto crlf = [](QByteArray text) { return text.replace("\n", "\r\n"); };
     const ListCase cases[] = {
-        {"commented, translated, multi-ID", rich, richAfter, nullptr, false},
-        {"the same with CRLF", crlf(rich), crlf(richAfter), nullptr, false},
-        {"the same through a dotfiles link", rich, richAfter, nullptr, true},
+        {"commented, translated, multi-ID, linked",
+         "# my defaults\n[Default Applications]\ntext/plain=org.example.Alpha.desktop;other.desktop;\n"
+         "text/plain[ko]=x.desktop\n\n[Added Associations]\nimage/png=org.example.Alpha.desktop;\n"
+         "[Removed Associations]\ntext/plain=org.example.Beta.desktop;\n",
+         "# my defaults\n[Default Applications]\n"
+         "text/plain=org.example.Beta.desktop;org.example.Alpha.desktop;other.desktop;\n"
+         "text/plain[ko]=x.desktop\n\n[Added Associations]\nimage/png=org.example.Alpha.desktop;\n"
+         "text/plain=org.example.Beta.desktop;\n[Removed Associations]\n",
+         nullptr, true},
         {"no list yet", "",
          "[Default Applications]\ntext/plain=org.example.Beta.desktop;\n\n"
          "[Added Associations]\ntext/plain=org.example.Beta.desktop;\n",
@@ -220,11 +198,6 @@ TEST(WriterProcesses, ListsKeepTheirBytesAndUndoPutsThemBack)
          {},
          "'%1' 파일의 3번째 줄을 해석할 수 없어 파일을 바꾸지 않았습니다: 키=값, [그룹], 주석 중 어느 것도 "
          "아닌 줄입니다.",
-         false},
-        {"a byte order mark",
-         "\xEF\xBB\xBF[Default Applications]\nimage/png=a.desktop\n",
-         {},
-         "'%1' 파일의 1번째 줄을 해석할 수 없어 파일을 바꾸지 않았습니다: 파일 맨 앞에 UTF-8 BOM이 있습니다.",
          false},
     };
     for (const ListCase &c : cases) {
@@ -281,7 +254,6 @@ TEST(WriterProcesses, KilledChangesKeepTheirRecords)
         seen.insert(record["id"].toString());
     QString previous = beta;
     int reached = 0;
-    timer.restart();
     for (int round = 0; round < rounds; ++round) {
         const QString next = previous == alpha ? beta : alpha;
         const auto process = desktop.start({"set", "txt", next, "--yes"});
@@ -318,8 +290,7 @@ TEST(WriterProcesses, KilledChangesKeepTheirRecords)
         EXPECT_EQ(state, QStringList{"change.lock"}) << "round " << round;
         previous = now;
     }
-    std::cout << "[ timing ] " << rounds << " killed changes (" << reached
-              << " reached the list): " << timer.elapsed() << " ms\n";
+    std::cout << rounds << " killed changes, " << reached << " reached the list\n";
 }
 
 // With XDG_CURRENT_DESKTOP=KDE the user's kde-mimeapps.list is read first: the change goes
@@ -373,7 +344,7 @@ TEST(WriterProcesses, RefusesAnEntryNoApplicationsDirectoryProvides)
     const QString outside = desktop.fixture().outsideDir() + "/x.desktop";
     writeBytes(outside, "[Desktop Entry]\nType=Application\nExec=true\nName=X\nMimeType=text/plain;\n");
     const mimeapps::MimeAppsWriter writer(
-        std::make_shared<MimeAppsResolver>(XdgEnvironment::from(desktop.environment())),
+        std::make_shared<MimeAppsResolver>(XdgEnvironment::from(desktop.fixture().environment())),
         desktop.stateDir() + "/change.lock");
     try {
         writer.setDefault(outside, QStringLiteral("text/plain"));
