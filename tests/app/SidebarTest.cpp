@@ -22,11 +22,10 @@ protected:
         QStringList out;
         for (int i = 0; i < model().rowCount(); ++i) {
             const QModelIndex index = model().index(i);
-            if (model().row(i).kind == Kind::association)
-                out.append(index.data().toString());
-            else
-                out.append(u"# %1 %2"_qs.arg(index.data().toString(),
-                                             index.data(SidebarListModel::CountRole).toString()));
+            out.append(model().row(i).kind == Kind::association
+                           ? index.data().toString()
+                           : u"# %1 %2"_qs.arg(index.data().toString(),
+                                               index.data(SidebarListModel::CountRole).toString()));
         }
         return out;
     }
@@ -56,10 +55,14 @@ TEST_F(SidebarTest, ModeSwitchKeepsSearchAndChangesPlaceholderWhileKeystrokesNar
     // Collapsed groups keep their whole count; the open one shows its matching row.
     EXPECT_EQ(rows(), (QStringList{u"# 자주 사용 1"_qs, u"# 문서 1"_qs, u".md"_qs}));
 
+    // Rows show the current application's icon in extension mode only.
+    EXPECT_TRUE(model().index(rowOf(u".md"_qs)).data(SidebarListModel::ShowsCurrentAppIconRole).toBool());
     sidebar().modeButton(1)->click();
     EXPECT_EQ(state.sidebarMode(), AssociationSidebarMode::applications);
     EXPECT_EQ(sidebar().searchField()->text(), u"Md"_qs);
     EXPECT_EQ(rows(), (QStringList{u"# Text Editor 1"_qs}));
+    state.toggleApplicationGroup(editor.id());
+    EXPECT_FALSE(model().index(1).data(SidebarListModel::ShowsCurrentAppIconRole).toBool());
 
     // Text set by the state (for example after adding an extension) reaches the field; a
     // search matching nothing leaves the list empty, headers included.
@@ -93,24 +96,6 @@ TEST_F(SidebarTest, ACommonExtensionInTwoGroupsIsOneSelectionShownTwice)
     QTest::keyClick(sidebar().listView(), Qt::Key_Up);
     EXPECT_NE(state.selectedExtension(), u"png"_qs);
     EXPECT_TRUE(state.selectedExtension().has_value());
-}
-
-TEST_F(SidebarTest, RowsCarryTheCurrentAppIconOnlyInExtensionMode)
-{
-    showWith(sample);
-    state.toggleGroup(ExtensionCategory::documents);
-    state.toggleGroup(ExtensionCategory::media);
-    const QModelIndex pdf = model().index(rowOf(u".pdf"_qs));
-    EXPECT_TRUE(pdf.data(SidebarListModel::ShowsCurrentAppIconRole).toBool());
-    EXPECT_EQ(pdf.data(SidebarListModel::AccessoryLabelRole).toString(), u"문서 보기 앱 아이콘"_qs);
-    EXPECT_EQ(model().index(rowOf(u".mkv"_qs)).data(SidebarListModel::AccessoryLabelRole).toString(),
-              u"연결된 앱 없음"_qs);
-
-    state.setSidebarMode(AssociationSidebarMode::applications);
-    state.toggleApplicationGroup(AppAssociationGroup::unassignedID);
-    const int unassigned = rowOf(u"# 연결된 앱 없음 1"_qs);
-    ASSERT_GE(unassigned, 0);
-    EXPECT_FALSE(model().index(unassigned + 1).data(SidebarListModel::ShowsCurrentAppIconRole).toBool());
 }
 
 TEST_F(SidebarTest, BulkCheckBoxAppearsWithBulkModeAndTogglesWithoutSelecting)
