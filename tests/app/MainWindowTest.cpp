@@ -15,7 +15,7 @@ namespace halvora::test {
 namespace {
 
 // Limits of size and sidebar width across restarts are the geometry test's part.
-TEST_F(WindowTest, FirstShowStartsExactlyOneLoadAndOnlyTheDetailPaneGrows)
+TEST_F(WindowTest, FirstShowStartsExactlyOneLoadShownBusyAndOnlyTheDetailPaneGrows)
 {
     // Without a selection refresh is off; without a factory the add item does nothing.
     EXPECT_FALSE(window().refreshAction()->isEnabled());
@@ -24,11 +24,15 @@ TEST_F(WindowTest, FirstShowStartsExactlyOneLoadAndOnlyTheDetailPaneGrows)
     EXPECT_EQ(window().presentations().currentDialog(), nullptr);
 
     manager->setRegisteredAssociations({assoc(u"pdf"_qs, viewer)});
+    manager->hold(Op::loadRegisteredAssociations);
     EXPECT_EQ(manager->callCount(Op::loadRegisteredAssociations), 0); // building loads nothing
     window().show();
     window().hide();
     window().show();
+    EXPECT_TRUE(window().sidebar()->busyIndicator()->isVisible());
+    manager->releaseAll();
     ASSERT_TRUE(processEventsUntil([&] { return !state.isLoading(); }));
+    EXPECT_FALSE(window().sidebar()->busyIndicator()->isVisible());
     EXPECT_EQ(manager->callCount(Op::loadRegisteredAssociations), 1);
     EXPECT_TRUE(window().refreshAction()->isEnabled());
     state.setSelectedExtension(u"nothere"_qs); // selects nothing
