@@ -9,20 +9,14 @@
 
 namespace {
 
-struct ProcessResult {
-    int exitCode = -1;
-    QString output;
-};
-
-ProcessResult run(const QString &program, const QStringList &arguments)
+// Exit code (-1 when it crashed or did not end) and everything it wrote.
+std::pair<int, std::string> run(const QString &program, const QStringList &arguments)
 {
     QProcess process;
     process.setProcessChannelMode(QProcess::MergedChannels);
     process.start(program, arguments);
-    if (!process.waitForFinished(120000))
-        return {-1, QStringLiteral("timed out")};
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-            QString::fromUtf8(process.readAll())};
+    const bool ended = process.waitForFinished(120000) && process.exitStatus() == QProcess::NormalExit;
+    return {ended ? process.exitCode() : -1, process.readAll().toStdString()};
 }
 
 // Installs the build into a fresh prefix, as a packager would, and checks that desktop
@@ -30,41 +24,31 @@ ProcessResult run(const QString &program, const QStringList &arguments)
 TEST(InstallCommandTest, InstallPutsAValidDesktopEntryIconAndMetainfoInTheirPlaces)
 {
     QTemporaryDir prefix;
-    ASSERT_TRUE(prefix.isValid());
-    const ProcessResult install = run(QStringLiteral(HALVORA_CMAKE_COMMAND),
-                                      {QStringLiteral("--install"), QStringLiteral(HALVORA_BINARY_DIR),
-                                       QStringLiteral("--prefix"), prefix.path()});
-    ASSERT_EQ(install.exitCode, 0) << install.output.toStdString();
+    const auto install =
+        run(QStringLiteral(HALVORA_CMAKE_COMMAND),
+            {u"--install"_qs, QStringLiteral(HALVORA_BINARY_DIR), u"--prefix"_qs, prefix.path()});
+    ASSERT_EQ(install.first, 0) << install.second;
 
     const QDir root(prefix.path());
-    const QString entry = root.filePath(QStringLiteral("share/applications/org.halvora.Halvora.desktop"));
-    const QString icon =
-        root.filePath(QStringLiteral("share/icons/hicolor/scalable/apps/org.halvora.Halvora.svg"));
-    const QString metainfo = root.filePath(QStringLiteral("share/metainfo/org.halvora.Halvora.metainfo.xml"));
-    EXPECT_TRUE(QFileInfo(root.filePath(QStringLiteral("bin/halvora"))).isExecutable());
-    ASSERT_TRUE(QFileInfo::exists(entry));
-    ASSERT_TRUE(QFileInfo::exists(icon));
-    ASSERT_TRUE(QFileInfo::exists(metainfo));
-
-    const ProcessResult entryCheck = run(QStringLiteral("desktop-file-validate"), {entry});
-    EXPECT_EQ(entryCheck.exitCode, 0) << entryCheck.output.toStdString();
-    EXPECT_TRUE(entryCheck.output.trimmed().isEmpty()) << entryCheck.output.toStdString();
+    const QString entry = root.filePath(u"share/applications/org.halvora.Halvora.desktop"_qs);
+    const QString metainfo = root.filePath(u"share/metainfo/org.halvora.Halvora.metainfo.xml"_qs);
+    EXPECT_TRUE(QFileInfo(root.filePath(u"bin/halvora"_qs)).isExecutable());
+    EXPECT_TRUE(
+        QFileInfo::exists(root.filePath(u"share/icons/hicolor/scalable/apps/org.halvora.Halvora.svg"_qs)));
+    EXPECT_EQ(run(u"desktop-file-validate"_qs, {entry}), std::pair(0, std::string()));
 
     // The entry names the icon and the program that were installed with it.
     QFile file(entry);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QString text = QString::fromUtf8(file.readAll());
-    EXPECT_TRUE(text.contains(QStringLiteral("\nIcon=org.halvora.Halvora\n")));
-    EXPECT_TRUE(text.contains(QStringLiteral("\nExec=halvora\n")));
-    EXPECT_TRUE(text.contains(QStringLiteral("\nCategories=Settings;DesktopSettings;Qt;\n")));
-    EXPECT_TRUE(text.contains(QStringLiteral("\nName[ko]=")));
+    for (const QString &line : {u"\nIcon=org.halvora.Halvora\n"_qs, u"\nExec=halvora\n"_qs,
+                                u"\nCategories=Settings;DesktopSettings;Qt;\n"_qs, u"\nName[ko]="_qs})
+        EXPECT_TRUE(text.contains(line)) << line.toStdString();
 
-    if (QStandardPaths::findExecutable(QStringLiteral("appstreamcli")).isEmpty())
+    if (QStandardPaths::findExecutable(u"appstreamcli"_qs).isEmpty())
         GTEST_SKIP() << "appstreamcli is not installed";
-    const ProcessResult metainfoCheck =
-        run(QStringLiteral("appstreamcli"),
-            {QStringLiteral("validate"), QStringLiteral("--no-net"), QStringLiteral("--strict"), metainfo});
-    EXPECT_EQ(metainfoCheck.exitCode, 0) << metainfoCheck.output.toStdString();
+    const auto check = run(u"appstreamcli"_qs, {u"validate"_qs, u"--no-net"_qs, u"--strict"_qs, metainfo});
+    EXPECT_EQ(check.first, 0) << check.second;
 }
 
 } // namespace

@@ -2,9 +2,7 @@
 
 #include "app/ExtensionSidebarView.h"
 #include "app/PlaceholderPanel.h"
-#include "app/Style.h"
 #include "app/sheets/AddExtensionSheet.h"
-#include "app/sheets/BulkPreviewSheet.h"
 #include "app/sheets/ChangeHistorySheet.h"
 #include "app/sheets/SheetWidgets.h"
 #include "core/state/AssociationSidebarMode.h"
@@ -12,6 +10,7 @@
 #include <QAbstractItemView>
 #include <QComboBox>
 #include <QRegularExpression>
+#include <QScrollBar>
 
 namespace halvora::test {
 
@@ -24,6 +23,38 @@ SymbolLabel *symbolLabel(QWidget *root, const QString &text)
             return label;
     }
     return nullptr;
+}
+
+// Every text the window shows, collected from what is on screen; on the way, every control
+// that Tab reaches must announce a name, and its tool tip as description.
+QSet<QString> visibleTexts(QWidget *root)
+{
+    QSet<QString> texts{root->windowTitle()};
+    for (QWidget *widget : root->findChildren<QWidget *>()) {
+        if ((widget->focusPolicy() & Qt::TabFocus) && widget->isVisibleTo(root) &&
+            !qobject_cast<QScrollBar *>(widget)) {
+            const auto [name, description] = announced(widget);
+            EXPECT_FALSE(name.isEmpty()) << widget->metaObject()->className();
+            EXPECT_TRUE(widget->toolTip().isEmpty() || description == widget->toolTip())
+                << name.toStdString();
+        }
+        texts << widget->toolTip() << widget->accessibleName() << widget->property("text").toString()
+              << widget->property("placeholderText").toString(); // labels, buttons, fields
+        if (auto *line = qobject_cast<ElidedLabel *>(widget))
+            texts << line->text();
+        if (auto *combo = qobject_cast<QComboBox *>(widget))
+            for (int i = 0; i < combo->count(); ++i)
+                texts << combo->itemText(i);
+        // Rows painted by a delegate show their model's texts.
+        const auto *view = qobject_cast<QAbstractItemView *>(widget);
+        for (int i = 0; view && view->model() && i < view->model()->rowCount(); ++i) {
+            for (int role : {int(Qt::DisplayRole), int(Qt::ToolTipRole), int(Qt::AccessibleDescriptionRole)})
+                texts << view->model()->index(i, 0).data(role).toString();
+        }
+    }
+    for (QAction *action : root->findChildren<QAction *>())
+        texts << action->text() << action->toolTip();
+    return texts;
 }
 
 TEST_F(ChangeCommandTest, AddSheetIsEnabledByTrimmedTextAndGivesTheStateTheTextAsTyped)
@@ -49,9 +80,8 @@ TEST_F(ChangeCommandTest, AddSheetIsEnabledByTrimmedTextAndGivesTheStateTheTextA
 
     manager->clearCalls();
     window().addExtensionAction()->trigger();
-    sheet = qobject_cast<AddExtensionSheet *>(current());
-    QTest::keyClicks(sheet->textField(), u"md"_qs);
-    sheet->cancelButton()->click();
+    QTest::keyClicks(qobject_cast<AddExtensionSheet *>(current())->textField(), u"md"_qs);
+    qobject_cast<AddExtensionSheet *>(current())->cancelButton()->click();
     EXPECT_EQ(currentKey(), QString());
     EXPECT_TRUE(manager->calls().isEmpty());
 }
@@ -77,26 +107,15 @@ TEST_F(ChangeCommandTest, HistorySheetRowsShowStatusDescriptionAndUndoByTheUndoR
         enabled.append(undo->isEnabled());
     EXPECT_EQ(enabled, (QList<bool>{true, false, false, true, true}));
 
-    SymbolLabel *failed = symbolLabel(sheet, u"적용 실패"_qs);
-    ASSERT_NE(failed, nullptr);
-    EXPECT_EQ(failed->symbolName(), u"xmark.octagon"_qs);
-    EXPECT_GT(failed->colour()->red(), 150);
-    EXPECT_LT(failed->colour()->green(), 100);
-    const QColor secondary = roleColor(ColorRole::secondary, sheet->palette());
-    EXPECT_EQ(symbolLabel(sheet, u"되돌림 완료"_qs)->colour(), secondary);
-    EXPECT_NE(symbolLabel(sheet, u"되돌림 실패"_qs)->colour(), secondary);
-
-    QStringList lines;
-    for (ElidedLabel *line : sheet->findChildren<ElidedLabel *>())
-        lines.append(line->text());
-    EXPECT_TRUE(lines.contains(u"문서 보기 -> Text Editor"_qs));
-    EXPECT_TRUE(lines.contains(u"다시 시도하세요"_qs));
+    EXPECT_EQ(symbolLabel(sheet, u"적용 실패"_qs)->symbolName(), u"xmark.octagon"_qs);
+    EXPECT_TRUE(visibleTexts(sheet).contains(u"문서 보기 -> Text Editor"_qs));
+    EXPECT_TRUE(visibleTexts(sheet).contains(u"다시 시도하세요"_qs));
     // Hours and minutes, never seconds, whatever the locale's own short time says.
     QLocale::setDefault(QLocale::c());
     const QString time = ChangeHistorySheet::formattedTime(state.changeHistory().first());
     QLocale::setDefault(QLocale::system());
-    EXPECT_TRUE(QRegularExpression(u"\\d\\d:\\d\\d$"_qs).match(time).hasMatch()) << time.toStdString();
-    EXPECT_FALSE(QRegularExpression(u":\\d\\d:\\d\\d"_qs).match(time).hasMatch()) << time.toStdString();
+    EXPECT_TRUE(QRegularExpression(u"^(?!.*:\\d\\d:\\d\\d).*\\d\\d:\\d\\d$"_qs).match(time).hasMatch())
+        << time.toStdString();
 
     // Undoing the first row asks for exactly that record, and the row shows its new status.
     sheet->undoButtons().first()->click();
@@ -111,121 +130,57 @@ TEST_F(ChangeCommandTest, HistorySheetRowsShowStatusDescriptionAndUndoByTheUndoR
     EXPECT_FALSE(window().isShowingHistory());
 }
 
-TEST(BulkPreviewSheetTest, EachRowShowsItsStatusInItsColour)
+TEST_F(ChangeCommandTest, EveryQuotedTextAppearsAndEveryControlAnnouncesItself)
 {
-    const auto row = [](const QString &extension, BulkAssociationRowStatus status) {
-        return BulkAssociationChangeRow(assoc(extension, editor, {editor, viewer}), viewer, status,
-                                        std::nullopt);
-    };
-    BulkPreviewSheet sheet(
-        BulkAssociationChangePlan(viewer, {row(u"pdf"_qs, BulkAssociationRowStatus::skipped),
-                                           row(u"md"_qs, BulkAssociationRowStatus::blocked),
-                                           row(u"txt"_qs, BulkAssociationRowStatus::ready)}),
-        {}, {});
-    EXPECT_EQ(sheet.findChildren<QWidget *>(u"bulkRow"_qs).size(), 3);
-    EXPECT_EQ(symbolLabel(&sheet, u"적용 예정"_qs)->colour(), roleColor(ColorRole::green, sheet.palette()));
-    EXPECT_EQ(symbolLabel(&sheet, u"확인 필요"_qs)->colour(), roleColor(ColorRole::orange, sheet.palette()));
-    EXPECT_EQ(symbolLabel(&sheet, u"건너뜀"_qs)->colour(), roleColor(ColorRole::secondary, sheet.palette()));
-    EXPECT_NE(symbolLabel(&sheet, u"1 확인 필요"_qs), nullptr);
-}
-
-// Every text the window shows, collected from what is on screen.
-class VisibleTexts {
-public:
-    void collect(QWidget *root)
-    {
-        add(root->windowTitle());
-        for (QWidget *widget : root->findChildren<QWidget *>()) {
-            add(widget->toolTip());
-            add(widget->accessibleName());
-            if (auto *label = qobject_cast<QLabel *>(widget))
-                add(label->text());
-            if (auto *b = qobject_cast<QAbstractButton *>(widget))
-                add(b->text());
-            if (auto *edit = qobject_cast<QLineEdit *>(widget))
-                add(edit->placeholderText());
-            if (auto *line = qobject_cast<ElidedLabel *>(widget))
-                add(line->text());
-            if (auto *combo = qobject_cast<QComboBox *>(widget)) {
-                for (int i = 0; i < combo->count(); ++i)
-                    add(combo->itemText(i));
-            }
-            // Rows painted by a delegate show their model's texts.
-            if (auto *view = qobject_cast<QAbstractItemView *>(widget); view && view->model()) {
-                for (int i = 0; i < view->model()->rowCount(); ++i) {
-                    const QModelIndex index = view->model()->index(i, 0);
-                    for (int role :
-                         {int(Qt::DisplayRole), int(Qt::ToolTipRole), int(Qt::AccessibleDescriptionRole)})
-                        add(index.data(role).toString());
-                }
-            }
-        }
-        for (QAction *action : root->findChildren<QAction *>()) {
-            add(action->text());
-            add(action->toolTip());
-        }
-    }
-    bool has(const QString &text) const { return texts_.contains(text); }
-
-private:
-    void add(const QString &text)
-    {
-        if (!text.isEmpty())
-            texts_.insert(text);
-    }
-    QSet<QString> texts_;
-};
-
-TEST_F(ChangeCommandTest, EveryQuotedTextOfTheWindowAppears)
-{
-    VisibleTexts texts;
-    const auto collectAndClose = [&] {
-        ASSERT_NE(current(), nullptr);
-        texts.collect(current());
-        QTest::keyClick(current(), Qt::Key_Escape);
+    QSet<QString> texts;
+    // What is on top: the sheet or alert just asked for (then closed), or else the window.
+    const auto survey = [&] {
+        texts += visibleTexts(current() ? static_cast<QWidget *>(current()) : &window());
+        if (current())
+            QTest::keyClick(current(), Qt::Key_Escape);
     };
     state.toggleGroup(ExtensionCategory::documents);
-    texts.collect(&window()); // pdf: a default application and two candidates
+    survey(); // pdf: a default application and two candidates
     window().addExtensionAction()->trigger();
-    collectAndClose();
+    survey();
     window().historyAction()->trigger();
-    collectAndClose(); // no history
+    survey(); // no history
     state.setAlertMessage(u"문제"_qs);
-    collectAndClose();
+    survey();
     state.setPendingChange(PendingAssociationChange(listed(u"pdf"_qs), editor));
-    collectAndClose();
+    survey();
 
     manager->setHistory({record(u"2"_qs, u"txt"_qs, std::nullopt, AssociationVerificationStatus::apiFailed),
                          record(u"1"_qs, u"pdf"_qs, viewer, AssociationVerificationStatus::undoVerified)});
     waitForTask(state.load());
     window().historyAction()->trigger();
-    collectAndClose();
+    survey();
 
     state.setSelectedExtension(u"md"_qs);
-    texts.collect(&window()); // no default application
+    survey(); // no default application
     checkForBulk({u"md"_qs, u"txt"_qs});
     commands->bulkMenu()->aboutToShow();
-    texts.collect(&window());
+    survey();
     state.setPendingBulkPlan(state.makeBulkPlan(editor, false));
-    collectAndClose();
+    survey();
     waitForTask(state.confirmBulkPlan(BulkAssociationChangePlan(editor, {})));
-    collectAndClose();
+    survey();
 
     manager->setAssociation(assoc(u"mp4"_qs, player, {player}));
     waitForTask(state.addExtension(u"mp4"_qs));
     state.setBulkSelectionEnabled(false);
     checkForBulk({u"mp4"_qs, u"md"_qs});
     commands->bulkMenu()->aboutToShow();
-    texts.collect(&window()); // no shared candidate
+    survey(); // no shared candidate
     state.setBulkSelectionEnabled(false);
     manager->setAssociation(assoc(u"ogg"_qs, std::nullopt, {}));
     waitForTask(state.addExtension(u"ogg"_qs));
-    texts.collect(&window()); // no candidates
+    survey(); // no candidates
     state.setSidebarMode(AssociationSidebarMode::applications);
     state.toggleApplicationGroup(AppAssociationGroup::unassignedID);
-    texts.collect(&window());
+    survey();
     QTest::keyClicks(window().sidebar()->searchField(), u"zzzz"_qs);
-    texts.collect(&window()); // nothing selected
+    survey(); // nothing selected
 
     for (const QString &text :
          {// The window
@@ -249,7 +204,7 @@ TEST_F(ChangeCommandTest, EveryQuotedTextOfTheWindowAppears)
           u".pdf의 기본 앱을 Text Editor(으)로 변경합니다."_qs, u"일괄 적용 결과"_qs,
           u"2개 확장자를 Text Editor(으)로 변경"_qs, u"1 적용"_qs, u"1 건너뜀"_qs, u"0 확인 필요"_qs,
           u"검증 완료 0개, 실패 0개, 건너뜀 0개, 확인 필요 0개"_qs})
-        EXPECT_TRUE(texts.has(text)) << text.toStdString();
+        EXPECT_TRUE(texts.contains(text)) << text.toStdString();
 }
 
 } // namespace

@@ -13,6 +13,7 @@
 #include "support/doubles/WaitForTask.h"
 
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QAction>
 #include <QDialog>
 #include <QHash>
@@ -43,10 +44,9 @@ public:
     std::optional<QUrl> pickApplication(QWidget *) override
     {
         ++runs;
-        if (answers.empty())
-            return std::nullopt;
-        auto answer = answers.front();
-        answers.pop_front();
+        const std::optional<QUrl> answer = answers.empty() ? std::nullopt : answers.front();
+        if (!answers.empty())
+            answers.pop_front();
         return answer;
     }
 };
@@ -117,6 +117,15 @@ private:
     std::unique_ptr<MainWindow> window_;
 };
 
+// What a screen reader announces for a control: its accessible name and description.
+inline std::pair<QString, QString> announced(QWidget *widget)
+{
+    QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(widget);
+    return accessible
+               ? std::pair(accessible->text(QAccessible::Name), accessible->text(QAccessible::Description))
+               : std::pair<QString, QString>();
+}
+
 inline AssociationChangeRecord record(const QString &id, const QString &extension,
                                       std::optional<AssociatedApp> previous,
                                       AssociationVerificationStatus status,
@@ -141,10 +150,9 @@ protected:
 
     const FileAssociation &listed(const QString &extension) const
     {
-        for (const FileAssociation &a : state.associations()) {
+        for (const FileAssociation &a : state.associations())
             if (a.fileExtension() == extension)
                 return a;
-        }
         throw std::runtime_error("not listed");
     }
 
@@ -154,10 +162,9 @@ protected:
     // The dialog's button with this exact text, or null.
     static QAbstractButton *button(QWidget *dialog, const QString &text)
     {
-        for (QAbstractButton *b : dialog->findChildren<QAbstractButton *>()) {
+        for (QAbstractButton *b : dialog->findChildren<QAbstractButton *>())
             if (b->text() == text)
                 return b;
-        }
         return nullptr;
     }
 

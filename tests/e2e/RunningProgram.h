@@ -39,10 +39,9 @@ struct RunningProgram {
 
     std::optional<FileAssociation> listed(const QString &extension) const
     {
-        for (const FileAssociation &association : state().associations()) {
+        for (const FileAssociation &association : state().associations())
             if (association.fileExtension() == extension)
                 return association;
-        }
         return std::nullopt;
     }
 
@@ -69,12 +68,9 @@ struct RunningProgram {
     {
         const std::optional<FileAssociation> association = listed(extension);
         ASSERT_TRUE(association) << extension.toStdString();
-        for (const AssociatedApp &app : association->candidateApps()) {
-            if (app.bundleIdentifier() == desktopId) {
-                waitForTask(state().confirmPendingChange(PendingAssociationChange(*association, app)));
-                return;
-            }
-        }
+        for (const AssociatedApp &app : association->candidateApps())
+            if (app.bundleIdentifier() == desktopId)
+                return waitForTask(state().confirmPendingChange(PendingAssociationChange(*association, app)));
         FAIL() << desktopId.toStdString() << " is no candidate of " << extension.toStdString();
     }
 

@@ -66,10 +66,9 @@ QUrl entryUrl(const SampleApp &app)
 
 AssociatedApp sampleApp(char key)
 {
-    for (const SampleApp &app : sampleApps) {
+    for (const SampleApp &app : sampleApps)
         if (app.key == key)
             return AssociatedApp(QString::fromUtf8(app.name), entryUrl(app).fileName(), entryUrl(app));
-    }
     std::abort();
 }
 
@@ -99,15 +98,14 @@ QList<FileAssociation> sampleAssociations()
     QList<FileAssociation> associations;
     for (const QString &row : table.split(u';')) {
         const QStringList fields = row.trimmed().split(u' ');
-        std::optional<AssociatedApp> current;
-        if (fields[2] != u"-")
-            current = sampleApp(fields[2][0].toLatin1());
         QList<AssociatedApp> candidates;
-        for (const QChar key : fields[3]) {
+        for (const QChar key : fields[3])
             if (key != u'-')
                 candidates.append(sampleApp(key.toLatin1()));
-        }
-        associations.append(FileAssociation(fields[0], fields[1], current, candidates));
+        associations.append(FileAssociation(
+            fields[0], fields[1],
+            fields[2] == u"-" ? std::nullopt : std::optional(sampleApp(fields[2][0].toLatin1())),
+            candidates));
     }
     return associations;
 }
@@ -146,10 +144,9 @@ struct Desktop {
 
     const FileAssociation &listed(const QString &extension) const
     {
-        for (const FileAssociation &a : state.associations()) {
+        for (const FileAssociation &a : state.associations())
             if (a.fileExtension() == extension)
                 return a;
-        }
         std::abort();
     }
 
@@ -370,20 +367,17 @@ int main(int argc, char **argv)
     ensureIconTheme();
     // Application icons come from the installed theme, as the desktop entries would name them.
     setDesktopEntryIconLookup([](const QUrl &entry) {
-        for (const SampleApp &app : sampleApps) {
+        for (const SampleApp &app : sampleApps)
             if (entryUrl(app) == entry)
                 return QString::fromUtf8(app.icon);
-        }
         return QString();
     });
     const QString output = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("screenshots");
     QDir().mkpath(output);
     QDir().mkpath(QFileInfo(entryUrl(sampleApps[0]).toLocalFile()).path());
-    for (const SampleApp &app : sampleApps) {
-        QFile entry(entryUrl(app).toLocalFile());
-        if (!entry.open(QIODevice::WriteOnly))
+    for (const SampleApp &app : sampleApps)
+        if (!QFile(entryUrl(app).toLocalFile()).open(QIODevice::WriteOnly))
             return 1;
-    }
     windowShots(output);
     focusShots(output);
     themeShots(output);
