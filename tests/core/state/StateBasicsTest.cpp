@@ -238,12 +238,6 @@ TEST(StateThreadDeathTest, UseFromAnotherThreadAssertsNamingTheOperation)
 }
 #endif
 
-} // namespace
-} // namespace halvora::test
-
-namespace halvora::test {
-namespace {
-
 // The system locale is read once per process, so the order under other settings is checked
 // in a copy of this test program started with them.
 TEST_F(StateTest, ApplicationOrderFollowsTheCollationLocaleNotTheMessageLanguage)

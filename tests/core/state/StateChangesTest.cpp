@@ -111,13 +111,7 @@ TEST_F(StateTest, BulkSelectionKeepsCheckingOrderAndPlansRowByRow)
     loadWith({assoc(u"pdf"_qs, viewer, {viewer, editor, player}),
               assoc(u"txt"_qs, editor, {player, editor, viewer, viewerElsewhere}),
               assoc(u"csv"_qs, std::nullopt, {viewer}), assoc(u"md"_qs, std::nullopt)});
-    auto find = [&](const QString &extension) {
-        for (const auto &a : state.associations()) {
-            if (a.fileExtension() == extension)
-                return a;
-        }
-        throw std::logic_error("not listed");
-    };
+    auto find = [&](const QString &extension) { return listed(state, extension); };
 
     EXPECT_TRUE(state.commonCandidateAppsForBulkSelection().isEmpty());
     EXPECT_TRUE(state.makeBulkPlan(viewer, false).rows().isEmpty());
@@ -281,27 +275,9 @@ TEST(StateLifetimeTest, OperationsResumingAfterTheStateIsGoneDoNothing)
     EXPECT_EQ(manager->callCount(Op::loadAssociation), 0);
 }
 
-} // namespace
-} // namespace halvora::test
-
-namespace halvora::test {
-namespace {
-
-using Status = AssociationVerificationStatus;
-using RowStatus = BulkAssociationRowStatus;
-
 FileAssociation jpeg(const QString &extension, const AssociatedApp &current)
 {
     return FileAssociation(extension, u"image/jpeg"_qs, current, {viewer, editor});
-}
-
-FileAssociation listed(const HalvoraState &state, const QString &extension)
-{
-    for (const auto &a : state.associations()) {
-        if (a.fileExtension() == extension)
-            return a;
-    }
-    throw std::logic_error("not listed");
 }
 
 std::optional<AssociatedApp> currentOf(const HalvoraState &state, const QString &extension)

@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <stdexcept>
 
 namespace halvora::test {
 
@@ -31,12 +32,14 @@ inline AssociationChangeRecord record(const QString &id, const QString &extensio
                                    editor, Timestamp(1000.0), status, std::move(message));
 }
 
-inline QStringList extensionsOf(const QList<FileAssociation> &associations)
+// The listed association of the extension.
+inline FileAssociation listed(const HalvoraState &state, const QString &extension)
 {
-    QStringList extensions;
-    for (const auto &a : associations)
-        extensions.append(a.fileExtension());
-    return extensions;
+    for (const auto &a : state.associations()) {
+        if (a.fileExtension() == extension)
+            return a;
+    }
+    throw std::logic_error("not listed");
 }
 
 inline std::exception_ptr failure(const QString &message)
