@@ -1,7 +1,9 @@
 #include "core/model/ExtensionCatalog.h"
 #include "support/SampleAssociations.h"
 
+#include <QCoreApplication>
 #include <QLocale>
+#include <QProcess>
 
 #include <gtest/gtest.h>
 
@@ -101,6 +103,45 @@ TEST(ModelOrders, ApplicationsGroupsHistoryAndRegisteredTypes)
                                       RegisteredContentType(u"md"_qs, u"text/x-second"_qs, std::nullopt)}))
         types.append(type.contentTypeIdentifier());
     EXPECT_EQ(types, (QStringList{u"text/upper"_qs, u"text/x-first"_qs, u"text/x-second"_qs}));
+}
+
+// The system locale is read once per process, so the order under other settings is checked
+// in a copy of this test program started with them.
+TEST(ModelOrders, ApplicationOrderFollowsTheCollationLocaleNotTheMessageLanguage)
+{
+    QStringList names;
+    for (const AssociatedApp &sorted :
+         sortedInApplicationOrder({app(u"Zeta"_qs, u"z.desktop"_qs), app(u"Ärlig"_qs, u"a.desktop"_qs),
+                                   app(u"alpha"_qs, u"b.desktop"_qs)}))
+        names.append(sorted.name());
+    if (const QByteArray expected = qgetenv("HALVORA_EXPECTED_ORDER"); !expected.isEmpty()) {
+        EXPECT_EQ(names.join(u','), QString::fromUtf8(expected));
+        return;
+    }
+    const struct {
+        const char *lcAll;
+        const char *lcCollate;
+        const char *order;
+    } cases[] = {
+        {"", "sv_SE.UTF-8", "alpha,Zeta,Ärlig"}, // Swedish sorts Ä after Z
+        {"", "de_DE.UTF-8", "alpha,Ärlig,Zeta"},
+        {"sv_SE.UTF-8", "de_DE.UTF-8", "alpha,Zeta,Ärlig"}, // LC_ALL wins
+    };
+    for (const auto &c : cases) {
+        QProcess child;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(u"LANG"_qs, u"de_DE.UTF-8"_qs);
+        environment.insert(u"LC_MESSAGES"_qs, u"de_DE.UTF-8"_qs);
+        environment.insert(u"LC_COLLATE"_qs, QString::fromUtf8(c.lcCollate));
+        environment.insert(u"LC_ALL"_qs, QString::fromUtf8(c.lcAll));
+        environment.insert(u"HALVORA_EXPECTED_ORDER"_qs, QString::fromUtf8(c.order));
+        child.setProcessEnvironment(environment);
+        child.start(
+            QCoreApplication::applicationFilePath(),
+            {u"--gtest_filter=ModelOrders.ApplicationOrderFollowsTheCollationLocaleNotTheMessageLanguage"_qs});
+        ASSERT_TRUE(child.waitForFinished(120000));
+        EXPECT_EQ(child.exitCode(), 0) << c.lcCollate << "\n" << child.readAllStandardOutput().toStdString();
+    }
 }
 
 } // namespace

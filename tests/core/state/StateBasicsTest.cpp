@@ -1,8 +1,6 @@
 #include "StateTestSupport.h"
 
-#include <QCoreApplication>
 #include <QMap>
-#include <QProcess>
 #include <QThread>
 
 #include <stdexcept>
@@ -194,10 +192,11 @@ TEST_F(StateTest, GroupingsAndTheirExpansion)
     QMap<QString, QStringList> members; // the same app at two locations makes two groups
     for (const auto &group : groups)
         members.insert(group.id(), extensionsOf(group.associations()));
-    EXPECT_EQ(members, (QMap<QString, QStringList>{{editor.id(), {u"md"_qs, u"rtf"_qs}},
-                                                   {player.id(), {u"mp4"_qs}},
-                                                   {copy.id(), {u"mkv"_qs}},
-                                                   {AppAssociationGroup::unassignedID, {u"xxx"_qs, u"zzz"_qs}}}));
+    EXPECT_EQ(members,
+              (QMap<QString, QStringList>{{editor.id(), {u"md"_qs, u"rtf"_qs}},
+                                          {player.id(), {u"mp4"_qs}},
+                                          {copy.id(), {u"mkv"_qs}},
+                                          {AppAssociationGroup::unassignedID, {u"xxx"_qs, u"zzz"_qs}}}));
     EXPECT_TRUE(state.displayedAssociations(groups.last()).isEmpty());
     state.toggleApplicationGroup(AppAssociationGroup::unassignedID);
     EXPECT_EQ(state.displayedAssociations(groups.last()), groups.last().associations());
@@ -228,49 +227,6 @@ TEST(StateThreadDeathTest, UseFromAnotherThreadAssertsNamingTheOperation)
         "toggleGroup");
 }
 #endif
-
-// The system locale is read once per process, so the order under other settings is checked
-// in a copy of this test program started with them.
-TEST_F(StateTest, ApplicationOrderFollowsTheCollationLocaleNotTheMessageLanguage)
-{
-    const QList<AssociatedApp> apps{app(u"Zeta"_qs, u"z.desktop"_qs), app(u"Ärlig"_qs, u"a.desktop"_qs),
-                                    app(u"alpha"_qs, u"b.desktop"_qs)};
-    loadWith({assoc(u"pdf"_qs, std::nullopt, apps)});
-    state.toggleBulkSelection(state.associations()[0]);
-    QStringList names;
-    for (const auto &common : state.commonCandidateAppsForBulkSelection())
-        names.append(common.name());
-    const QByteArray expected = qgetenv("HALVORA_EXPECTED_ORDER");
-    if (!expected.isEmpty()) {
-        EXPECT_EQ(names.join(u','), QString::fromUtf8(expected));
-        return;
-    }
-
-    const struct {
-        const char *lcAll;
-        const char *lcCollate;
-        const char *order;
-    } cases[] = {
-        {"", "sv_SE.UTF-8", "alpha,Zeta,Ärlig"}, // Swedish sorts Ä after Z
-        {"", "de_DE.UTF-8", "alpha,Ärlig,Zeta"},
-        {"sv_SE.UTF-8", "de_DE.UTF-8", "alpha,Zeta,Ärlig"}, // LC_ALL wins
-    };
-    for (const auto &c : cases) {
-        QProcess child;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(u"LANG"_qs, u"de_DE.UTF-8"_qs);
-        environment.insert(u"LC_MESSAGES"_qs, u"de_DE.UTF-8"_qs);
-        environment.insert(u"LC_COLLATE"_qs, QString::fromUtf8(c.lcCollate));
-        environment.insert(u"LC_ALL"_qs, QString::fromUtf8(c.lcAll));
-        environment.insert(u"HALVORA_EXPECTED_ORDER"_qs, QString::fromUtf8(c.order));
-        child.setProcessEnvironment(environment);
-        child.start(
-            QCoreApplication::applicationFilePath(),
-            {u"--gtest_filter=StateTest.ApplicationOrderFollowsTheCollationLocaleNotTheMessageLanguage"_qs});
-        ASSERT_TRUE(child.waitForFinished(120000));
-        EXPECT_EQ(child.exitCode(), 0) << c.lcCollate << "\n" << child.readAllStandardOutput().toStdString();
-    }
-}
 
 } // namespace
 } // namespace halvora::test
