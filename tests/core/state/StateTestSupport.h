@@ -42,6 +42,15 @@ inline FileAssociation listed(const HalvoraState &state, const QString &extensio
     throw std::logic_error("not listed");
 }
 
+using PlannedRow = std::pair<BulkAssociationRowStatus, std::optional<QString>>;
+inline QList<PlannedRow> rowsOf(const BulkAssociationChangePlan &plan)
+{
+    QList<PlannedRow> rows;
+    for (const auto &row : plan.rows())
+        rows.append({row.status(), row.note()});
+    return rows;
+}
+
 inline std::exception_ptr failure(const QString &message)
 {
     return std::make_exception_ptr(FileAssociationError::systemFailure(message));
