@@ -6,6 +6,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <QUrl>
 
 #include <optional>
@@ -32,6 +33,14 @@ inline FileAssociation assoc(const QString &extension, std::optional<AssociatedA
         candidates.append(*current);
     return FileAssociation(extension, u"application/x-"_qs + extension, std::move(current),
                            std::move(candidates));
+}
+
+inline QStringList extensionsOf(const QList<FileAssociation> &associations)
+{
+    QStringList extensions;
+    for (const auto &a : associations)
+        extensions.append(a.fileExtension());
+    return extensions;
 }
 
 } // namespace halvora::test

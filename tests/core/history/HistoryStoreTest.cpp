@@ -42,14 +42,11 @@ TEST(HistoryStoreTest, LegacyRecordIsMigratedOnce)
     EXPECT_EQ(first[0].previousApp(), historyApp(u"old.desktop"_qs));
     EXPECT_FALSE(f.defaults->read(legacyKey));
     EXPECT_EQ(decodeJsonArray<AssociationChangeRecord>(*f.defaults->read(historyKey)), first);
-    EXPECT_EQ(f.store.loadHistory(), first);
 
     // A history already present wins, and the legacy key is then left alone.
-    Fixture g;
-    g.store.save(historyRecord(u"A"_qs, 10));
-    g.defaults->write(legacyKey, legacyBlob(5));
-    EXPECT_EQ(idsOf(g.store.loadHistory()), QStringList{u"A"_qs});
-    EXPECT_TRUE(g.defaults->read(legacyKey));
+    f.defaults->write(legacyKey, legacyBlob(5));
+    EXPECT_EQ(f.store.loadHistory(), first);
+    EXPECT_TRUE(f.defaults->read(legacyKey));
 }
 
 TEST(HistoryStoreTest, SaveAndUpdateKeepTheNewestInHistoryOrder)
@@ -57,16 +54,13 @@ TEST(HistoryStoreTest, SaveAndUpdateKeepTheNewestInHistoryOrder)
     Fixture f(3);
     EXPECT_TRUE(f.store.loadHistory().isEmpty());
     EXPECT_TRUE(f.defaults->contents().isEmpty()) << "loading an empty store writes nothing";
-    f.store.save(historyRecord(u"A"_qs, 10));
-    f.store.save(historyRecord(u"C"_qs, 30));
-    f.store.save(historyRecord(u"B"_qs, 20));
+    for (const auto &[id, at] : {std::pair(u"A"_qs, 10), std::pair(u"C"_qs, 30), std::pair(u"B"_qs, 20)})
+        f.store.save(historyRecord(id, at));
     EXPECT_EQ(idsOf(f.store.loadHistory()), (QStringList{u"C"_qs, u"B"_qs, u"A"_qs}));
 
     // Same id: the new record replaces the stored one.
     f.store.save(historyRecord(u"B"_qs, 25, AssociationVerificationStatus::apiFailed));
-    QList<AssociationChangeRecord> history = f.store.loadHistory();
-    EXPECT_EQ(idsOf(history), (QStringList{u"C"_qs, u"B"_qs, u"A"_qs}));
-    EXPECT_EQ(history[1].verificationStatus(), AssociationVerificationStatus::apiFailed);
+    EXPECT_EQ(f.store.loadHistory()[1], historyRecord(u"B"_qs, 25, AssociationVerificationStatus::apiFailed));
 
     // Past the limit the earliest change goes, even one saved last.
     f.store.save(historyRecord(u"D"_qs, 40));
@@ -75,12 +69,11 @@ TEST(HistoryStoreTest, SaveAndUpdateKeepTheNewestInHistoryOrder)
     EXPECT_EQ(idsOf(f.store.loadHistory()), (QStringList{u"D"_qs, u"C"_qs, u"B"_qs}));
 
     // update replaces in place and keeps changedAt; an unknown id is added.
+    const QList<AssociationChangeRecord> history = f.store.loadHistory();
     const AssociationChangeRecord undone =
-        history[0].updating(AssociationVerificationStatus::undoVerified, {});
+        history[1].updating(AssociationVerificationStatus::undoVerified, {});
     f.store.update(undone);
-    history = f.store.loadHistory();
-    EXPECT_EQ(history.size(), 3);
-    EXPECT_EQ(history[1], undone);
+    EXPECT_EQ(f.store.loadHistory(), (QList<AssociationChangeRecord>{history[0], undone, history[2]}));
     f.store.update(historyRecord(u"F"_qs, 50));
     EXPECT_EQ(idsOf(f.store.loadHistory()), (QStringList{u"F"_qs, u"D"_qs, u"C"_qs}));
 

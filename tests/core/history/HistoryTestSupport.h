@@ -1,18 +1,8 @@
 #pragma once
 
-#include "core/model/Models.h"
-
-#include <QStringList>
-#include <QUrl>
+#include "support/SampleAssociations.h"
 
 #include <gtest/gtest.h>
-
-#include <ostream>
-
-inline void PrintTo(const QString &text, std::ostream *out)
-{
-    *out << '"' << text.toStdString() << '"';
-}
 
 namespace halvora::test {
 

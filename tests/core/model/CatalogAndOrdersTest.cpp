@@ -1,41 +1,30 @@
-#include "ModelTestSupport.h"
-
 #include "core/model/ExtensionCatalog.h"
+#include "support/SampleAssociations.h"
 
+#include <QCoreApplication>
 #include <QLocale>
+#include <QProcess>
 
-namespace halvora {
+#include <gtest/gtest.h>
+
+namespace halvora::test {
 namespace {
-
-using test::app;
-using test::association;
-using test::extensionsOf;
 
 QList<FileAssociation> associations(const QStringList &extensions)
 {
     QList<FileAssociation> result;
     for (const QString &extension : extensions)
-        result.append(association(extension));
+        result.append(assoc(extension, std::nullopt));
     return result;
 }
 
-TEST(ModelExtensionCatalog, BuiltInTables)
+TEST(ModelExtensionCatalog, CleansInputAndLooksUpNormalisedText)
 {
-    const ExtensionCatalog &catalog = ExtensionCatalog::defaultCatalog();
-    // Every common extension has a real category: never the two synthetic ones.
-    for (const QString &extension : catalog.commonExtensions()) {
-        const ExtensionCategory category = catalog.category(extension);
-        EXPECT_NE(category, ExtensionCategory::other) << extension.toStdString();
-        EXPECT_NE(category, ExtensionCategory::frequentlyUsed);
-    }
-    // Lookups normalise the text; what is not listed, or cannot be an extension, is other.
-    EXPECT_EQ(catalog.category(u" .PDF "_qs), ExtensionCategory::documents);
-    EXPECT_EQ(catalog.category(u"heif"_qs), ExtensionCategory::other);
-    EXPECT_EQ(catalog.category(u"p/df"_qs), ExtensionCategory::other);
-}
+    const ExtensionCatalog &builtIn = ExtensionCatalog::defaultCatalog();
+    EXPECT_EQ(builtIn.category(u" .PDF "_qs), ExtensionCategory::documents);
+    EXPECT_EQ(builtIn.category(u"heif"_qs), ExtensionCategory::other);
+    EXPECT_EQ(builtIn.category(u"p/df"_qs), ExtensionCategory::other);
 
-TEST(ModelExtensionCatalog, ConstructionCleansMessyInput)
-{
     const ExtensionCatalog catalog(
         {u"a/b"_qs, u" .MD"_qs, u"md"_qs, u""_qs, u"Txt"_qs, u"txt."_qs},
         {{u" .PY"_qs, ExtensionCategory::development}, {u"x:y"_qs, ExtensionCategory::data}});
@@ -45,7 +34,9 @@ TEST(ModelExtensionCatalog, ConstructionCleansMessyInput)
               (QHash<QString, ExtensionCategory>{{u"py"_qs, ExtensionCategory::development}}));
 }
 
-TEST(ModelExtensionCatalog, SortsByRankThenCategoryThenScalarText)
+// Rank, then category, then text by scalar value; equal extensions keep input order. Grouping
+// lists common extensions twice: under frequently used and under their own category.
+TEST(ModelExtensionCatalog, SortsAndGroups)
 {
     const ExtensionCatalog &catalog = ExtensionCatalog::defaultCatalog();
     const QString beyondBmp = u"x"_qs + QString::fromUcs4(U"\U0001F600", 1);
@@ -55,7 +46,6 @@ TEST(ModelExtensionCatalog, SortsByRankThenCategoryThenScalarText)
               (QStringList{u"pdf"_qs, u"md"_qs, u"7z"_qs, u"Zed"_qs, u"heif"_qs, privateUse, beyondBmp,
                            u"zzz"_qs}));
 
-    // Without ranks, the category decides before the text; equal extensions keep input order.
     const ExtensionCatalog custom(
         {}, {{u"b"_qs, ExtensionCategory::documents}, {u"a"_qs, ExtensionCategory::data}});
     QList<FileAssociation> input = associations({u"c"_qs, u"a"_qs, u"b"_qs});
@@ -63,51 +53,40 @@ TEST(ModelExtensionCatalog, SortsByRankThenCategoryThenScalarText)
     const QList<FileAssociation> sorted = custom.sort(input);
     EXPECT_EQ(extensionsOf(sorted), (QStringList{u"b"_qs, u"a"_qs, u"a"_qs, u"c"_qs}));
     EXPECT_EQ(sorted[2].contentTypeIdentifier(), u"second"_qs);
-}
 
-TEST(ModelExtensionCatalog, GroupsCommonExtensionsTwiceInCategoryOrder)
-{
-    const ExtensionCatalog &catalog = ExtensionCatalog::defaultCatalog();
     EXPECT_TRUE(catalog.group({}).isEmpty());
-
-    const QList<GroupedFileAssociations> groups =
-        catalog.group(associations({u"heif"_qs, u"zip"_qs, u"md"_qs, u"pdf"_qs}));
-    QList<ExtensionCategory> order;
-    for (const GroupedFileAssociations &group : groups)
-        order.append(group.category());
-    EXPECT_EQ(order,
-              (QList<ExtensionCategory>{ExtensionCategory::frequentlyUsed, ExtensionCategory::documents,
-                                        ExtensionCategory::archives, ExtensionCategory::other}));
-    EXPECT_EQ(extensionsOf(groups[0].associations()), (QStringList{u"pdf"_qs, u"md"_qs, u"zip"_qs}));
-    EXPECT_EQ(extensionsOf(groups[1].associations()), (QStringList{u"pdf"_qs, u"md"_qs}));
-    EXPECT_EQ(extensionsOf(groups[3].associations()), (QStringList{u"heif"_qs}));
+    QList<std::pair<ExtensionCategory, QStringList>> groups;
+    for (const GroupedFileAssociations &group :
+         catalog.group(associations({u"heif"_qs, u"zip"_qs, u"md"_qs, u"pdf"_qs})))
+        groups.append({group.category(), extensionsOf(group.associations())});
+    using C = ExtensionCategory;
+    EXPECT_EQ(groups, (QList<std::pair<C, QStringList>>{{C::frequentlyUsed, {u"pdf"_qs, u"md"_qs, u"zip"_qs}},
+                                                        {C::documents, {u"pdf"_qs, u"md"_qs}},
+                                                        {C::archives, {u"zip"_qs}},
+                                                        {C::other, {u"heif"_qs}}}));
 }
 
-TEST(ModelOrders, ApplicationsAndApplicationGroups)
+TEST(ModelOrders, ApplicationsGroupsHistoryAndRegisteredTypes)
 {
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-    const AssociatedApp lowerB = app(u"viewer"_qs, u"b.desktop"_qs, u"/a/b.desktop"_qs);
-    const AssociatedApp upperA = app(u"Viewer"_qs, u"a.desktop"_qs, u"/a/a.desktop"_qs);
-    const AssociatedApp editor = app(u"editor"_qs, u"z.desktop"_qs, u"/a/z.desktop"_qs);
-    const QList<AssociatedApp> apps = sortedInApplicationOrder({lowerB, upperA, editor});
-    EXPECT_TRUE(apps == (QList<AssociatedApp>{editor, upperA, lowerB}));
+    const AssociatedApp lowerB = app(u"viewer"_qs, u"b.desktop"_qs);
+    const AssociatedApp upperA = app(u"Viewer"_qs, u"a.desktop"_qs);
+    const AssociatedApp editor = app(u"editor"_qs, u"z.desktop"_qs);
+    EXPECT_EQ(sortedInApplicationOrder({lowerB, upperA, editor}),
+              (QList<AssociatedApp>{editor, upperA, lowerB}));
 
     const AppAssociationGroup none(std::nullopt, associations({u"x"_qs, u"y"_qs, u"z"_qs}));
     const AppAssociationGroup small(editor, associations({u"md"_qs}));
     const AppAssociationGroup byB(lowerB, associations({u"a"_qs, u"b"_qs}));
     const AppAssociationGroup byA(upperA, associations({u"c"_qs, u"d"_qs}));
     EXPECT_EQ(none.id(), AppAssociationGroup::unassignedID);
-    EXPECT_EQ(byA.id(), u"a.desktop|/a/a.desktop"_qs);
+    EXPECT_EQ(byA.id(), u"a.desktop|/usr/share/applications/a.desktop"_qs);
     EXPECT_TRUE(sortedInApplicationGroupOrder({none, small, byB, byA}) ==
                 (QList<AppAssociationGroup>{byA, byB, small, none}));
     QLocale::setDefault(QLocale::system());
-}
 
-TEST(ModelOrders, HistoryNewestFirstAndRegisteredTypesStable)
-{
-    const AssociatedApp target = app(u"New"_qs, u"new.desktop"_qs, u"/a/new.desktop"_qs);
     auto record = [&](const QString &id, double at) {
-        return AssociationChangeRecord(id, u"md"_qs, u"text/markdown"_qs, std::nullopt, target, Timestamp(at),
+        return AssociationChangeRecord(id, u"md"_qs, u"text/markdown"_qs, std::nullopt, editor, Timestamp(at),
                                        AssociationVerificationStatus::verified, std::nullopt);
     };
     QStringList ids;
@@ -115,17 +94,55 @@ TEST(ModelOrders, HistoryNewestFirstAndRegisteredTypesStable)
          sortedInHistoryOrder({record(u"A"_qs, 1), record(u"B"_qs, 2.5), record(u"a"_qs, 1),
                                record(u"C"_qs, 1), record(u"D"_qs, 2)}))
         ids.append(r.id());
-    // Equal times: descending id, case-sensitive.
-    EXPECT_EQ(ids, (QStringList{u"B"_qs, u"D"_qs, u"a"_qs, u"C"_qs, u"A"_qs}));
+    EXPECT_EQ(ids, (QStringList{u"B"_qs, u"D"_qs, u"a"_qs, u"C"_qs, u"A"_qs})); // equal times: id, descending
 
-    const QList<RegisteredContentType> types =
-        sortedInRegisteredTypeOrder({RegisteredContentType(u"md"_qs, u"text/x-first"_qs, std::nullopt),
-                                     RegisteredContentType(u"Md"_qs, u"text/upper"_qs, std::nullopt),
-                                     RegisteredContentType(u"md"_qs, u"text/x-second"_qs, std::nullopt)});
-    EXPECT_EQ(types[0].contentTypeIdentifier(), u"text/upper"_qs);
-    EXPECT_EQ(types[1].contentTypeIdentifier(), u"text/x-first"_qs);
-    EXPECT_EQ(types[2].contentTypeIdentifier(), u"text/x-second"_qs);
+    QStringList types;
+    for (const RegisteredContentType &type :
+         sortedInRegisteredTypeOrder({RegisteredContentType(u"md"_qs, u"text/x-first"_qs, std::nullopt),
+                                      RegisteredContentType(u"Md"_qs, u"text/upper"_qs, std::nullopt),
+                                      RegisteredContentType(u"md"_qs, u"text/x-second"_qs, std::nullopt)}))
+        types.append(type.contentTypeIdentifier());
+    EXPECT_EQ(types, (QStringList{u"text/upper"_qs, u"text/x-first"_qs, u"text/x-second"_qs}));
+}
+
+// The system locale is read once per process, so the order under other settings is checked
+// in a copy of this test program started with them.
+TEST(ModelOrders, ApplicationOrderFollowsTheCollationLocaleNotTheMessageLanguage)
+{
+    QStringList names;
+    for (const AssociatedApp &sorted :
+         sortedInApplicationOrder({app(u"Zeta"_qs, u"z.desktop"_qs), app(u"Ärlig"_qs, u"a.desktop"_qs),
+                                   app(u"alpha"_qs, u"b.desktop"_qs)}))
+        names.append(sorted.name());
+    if (const QByteArray expected = qgetenv("HALVORA_EXPECTED_ORDER"); !expected.isEmpty()) {
+        EXPECT_EQ(names.join(u','), QString::fromUtf8(expected));
+        return;
+    }
+    const struct {
+        const char *lcAll;
+        const char *lcCollate;
+        const char *order;
+    } cases[] = {
+        {"", "sv_SE.UTF-8", "alpha,Zeta,Ärlig"}, // Swedish sorts Ä after Z
+        {"", "de_DE.UTF-8", "alpha,Ärlig,Zeta"},
+        {"sv_SE.UTF-8", "de_DE.UTF-8", "alpha,Zeta,Ärlig"}, // LC_ALL wins
+    };
+    for (const auto &c : cases) {
+        QProcess child;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(u"LANG"_qs, u"de_DE.UTF-8"_qs);
+        environment.insert(u"LC_MESSAGES"_qs, u"de_DE.UTF-8"_qs);
+        environment.insert(u"LC_COLLATE"_qs, QString::fromUtf8(c.lcCollate));
+        environment.insert(u"LC_ALL"_qs, QString::fromUtf8(c.lcAll));
+        environment.insert(u"HALVORA_EXPECTED_ORDER"_qs, QString::fromUtf8(c.order));
+        child.setProcessEnvironment(environment);
+        child.start(
+            QCoreApplication::applicationFilePath(),
+            {u"--gtest_filter=ModelOrders.ApplicationOrderFollowsTheCollationLocaleNotTheMessageLanguage"_qs});
+        ASSERT_TRUE(child.waitForFinished(120000));
+        EXPECT_EQ(child.exitCode(), 0) << c.lcCollate << "\n" << child.readAllStandardOutput().toStdString();
+    }
 }
 
 } // namespace
-} // namespace halvora
+} // namespace halvora::test

@@ -1,28 +1,71 @@
-#include "ModelTestSupport.h"
-
 #include "core/model/ModelJson.h"
+#include "support/SampleAssociations.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
 
-namespace halvora {
-namespace {
+#include <gtest/gtest.h>
 
-using test::app;
+namespace halvora::test {
+namespace {
 
 QJsonObject parse(const char *json)
 {
     return QJsonDocument::fromJson(QByteArray(json)).object();
 }
 
-// Expects reading to fail with this problem at this key of this record.
+const char *validRecord = R"({"id": "A1", "fileExtension": "md", "contentTypeIdentifier": "text/markdown",
+    "replacementApp": {"name": "New", "bundleIdentifier": "new.desktop", "url": "file:///a/new.desktop"},
+    "changedAt": 726000000.123456, "verificationStatus": "verified", "somethingNew": [1, 2]})";
+
+template <typename T> void expectRoundTrip(const QList<T> &values)
+{
+    const QByteArray encoded = encodeJsonArray<T>(values);
+    const QList<T> back = decodeJsonArray<T>(encoded);
+    EXPECT_TRUE(back == values) << encoded.toStdString();
+    EXPECT_EQ(encodeJsonArray<T>(back), encoded);
+}
+
+TEST(ModelJson, RoundTripsAndReadsNullsWholeNumbersAndUnknownKeys)
+{
+    const AssociatedApp spaced = app(u"메모 App"_qs, u"memo app.desktop"_qs, u"/opt/내 앱"_qs);
+    const AssociatedApp plain = app(u"New"_qs, u"new.desktop"_qs);
+    // A time with sub-millisecond digits must come back bit for bit.
+    expectRoundTrip<AssociationChangeRecord>(
+        {{u"A1"_qs, u"md"_qs, u"text/markdown"_qs, std::nullopt, spaced, Timestamp(726000000.1234567),
+          AssociationVerificationStatus::verified, std::nullopt},
+         {u"B2"_qs, u"md"_qs, u"text/markdown"_qs, plain, spaced, Timestamp(-0.5),
+          AssociationVerificationStatus::apiFailed, u"거부됨"_qs}});
+    expectRoundTrip<FileAssociation>({{u"md"_qs, u"text/markdown"_qs, std::nullopt, {plain, spaced}},
+                                      {u"md"_qs, u"text/markdown"_qs, spaced, {spaced}}});
+    expectRoundTrip<RegisteredContentType>(
+        {{u"md"_qs, u"text/markdown"_qs, u"memo.desktop"_qs}, {u"md"_qs, u"text/markdown"_qs, std::nullopt}});
+    expectRoundTrip<RecentAssociationChange>(
+        {{u"md"_qs, u"text/markdown"_qs, plain, spaced, Timestamp(1.5)}});
+    expectRoundTrip<ExtensionCategory>({ExtensionCategory::media});
+
+    QJsonObject json = parse(validRecord);
+    json.insert(u"previousApp"_qs, QJsonValue::Null);
+    json.insert(u"verificationMessage"_qs, QJsonValue::Null);
+    const AssociationChangeRecord record = fromJson<AssociationChangeRecord>(json);
+    EXPECT_FALSE(record.previousApp() || record.verificationMessage());
+    EXPECT_EQ(record.changedAt().secondsSinceReferenceDate(), 726000000.123456);
+    EXPECT_EQ(record.replacementApp().url(), QUrl::fromLocalFile(u"/a/new.desktop"_qs));
+    json.insert(u"changedAt"_qs, 5); // a whole number is still a number
+    EXPECT_EQ(fromJson<AssociationChangeRecord>(json).changedAt(), Timestamp(5));
+    EXPECT_FALSE(fromJson<FileAssociation>(parse(R"({"fileExtension": "md", "contentTypeIdentifier": "t",
+        "currentApp": null, "candidateApps": []})"))
+                     .currentApp());
+}
+
+// Reads the value as T; expects the failure to name its problem, record type and key.
 template <typename T>
-void expectFailure(const QJsonValue &json, JsonDecodingError::Problem problem, const QString &recordType,
+void expectFailure(const QJsonObject &json, JsonDecodingError::Problem problem, const QString &recordType,
                    const QString &key)
 {
     try {
         fromJson<T>(json);
-        ADD_FAILURE() << "read succeeded: " << QJsonDocument(json.toObject()).toJson().toStdString();
+        ADD_FAILURE() << "read succeeded: " << QJsonDocument(json).toJson().toStdString();
     } catch (const JsonDecodingError &error) {
         EXPECT_EQ(error.problem(), problem) << error.localizedDescription().toStdString();
         EXPECT_EQ(error.recordType(), recordType);
@@ -31,73 +74,13 @@ void expectFailure(const QJsonValue &json, JsonDecodingError::Problem problem, c
     }
 }
 
-const char *validRecord = R"({"id": "A1", "fileExtension": "md", "contentTypeIdentifier": "text/markdown",
-    "replacementApp": {"name": "New", "bundleIdentifier": "new.desktop", "url": "file:///a/new.desktop"},
-    "changedAt": 726000000.123456, "verificationStatus": "verified", "somethingNew": [1, 2]})";
-
-TEST(ModelJson, RecordsRoundTrip)
-{
-    const AssociatedApp spaced = app(u"메모 App"_qs, u"memo.desktop"_qs, u"/opt/내 앱/memo app.desktop"_qs);
-    const AssociatedApp plain = app(u"New"_qs, u"new.desktop"_qs, u"/a/new.desktop"_qs);
-    // A time with sub-millisecond digits must come back bit for bit.
-    const AssociationChangeRecord fromNothing(u"A1"_qs, u"md"_qs, u"text/markdown"_qs, std::nullopt, spaced,
-                                              Timestamp(726000000.1234567),
-                                              AssociationVerificationStatus::verified, std::nullopt);
-    const AssociationChangeRecord failed(u"B2"_qs, u"md"_qs, u"text/markdown"_qs, plain, spaced,
-                                         Timestamp(-0.5), AssociationVerificationStatus::apiFailed,
-                                         u"거부됨"_qs);
-
-    const QByteArray history = encodeJsonArray<AssociationChangeRecord>({fromNothing, failed});
-    const QList<AssociationChangeRecord> back = decodeJsonArray<AssociationChangeRecord>(history);
-    EXPECT_TRUE(back == (QList<AssociationChangeRecord>{fromNothing, failed}));
-    EXPECT_EQ(encodeJsonArray(back), history);
-
-    const FileAssociation withoutCurrent(u"md"_qs, u"text/markdown"_qs, std::nullopt, {plain, spaced});
-    const FileAssociation withCurrent(u"md"_qs, u"text/markdown"_qs, spaced, {spaced});
-    for (const FileAssociation &value : {withoutCurrent, withCurrent})
-        EXPECT_TRUE(decodeJsonObject<FileAssociation>(encodeJsonObject(value)) == value);
-
-    const RegisteredContentType handled(u"md"_qs, u"text/markdown"_qs, u"memo.desktop"_qs);
-    const RegisteredContentType unhandled(u"md"_qs, u"text/markdown"_qs, std::nullopt);
-    EXPECT_TRUE(decodeJsonArray<RegisteredContentType>(encodeJsonArray<RegisteredContentType>(
-                    {handled, unhandled})) == (QList<RegisteredContentType>{handled, unhandled}));
-
-    const RecentAssociationChange legacy(u"md"_qs, u"text/markdown"_qs, plain, spaced, Timestamp(1.5));
-    EXPECT_TRUE(decodeJsonObject<RecentAssociationChange>(encodeJsonObject(legacy)) == legacy);
-    EXPECT_EQ(
-        decodeJsonArray<ExtensionCategory>(encodeJsonArray<ExtensionCategory>({ExtensionCategory::media})),
-        QList<ExtensionCategory>{ExtensionCategory::media});
-}
-
-TEST(ModelJson, ReadingAcceptsNullAndUnknownKeys)
-{
-    QJsonObject json = parse(validRecord);
-    json.insert(u"previousApp"_qs, QJsonValue::Null);
-    json.insert(u"verificationMessage"_qs, QJsonValue::Null);
-    const AssociationChangeRecord record = fromJson<AssociationChangeRecord>(json);
-    EXPECT_FALSE(record.previousApp().has_value());
-    EXPECT_FALSE(record.verificationMessage().has_value());
-    EXPECT_EQ(record.changedAt().secondsSinceReferenceDate(), 726000000.123456);
-    EXPECT_EQ(record.replacementApp().url(), QUrl::fromLocalFile(u"/a/new.desktop"_qs));
-
-    json.insert(u"changedAt"_qs, 5); // a whole number is still a number
-    EXPECT_EQ(fromJson<AssociationChangeRecord>(json).changedAt(), Timestamp(5));
-
-    const QJsonObject association = parse(
-        R"({"fileExtension": "md", "contentTypeIdentifier": "t", "currentApp": null, "candidateApps": []})");
-    EXPECT_FALSE(fromJson<FileAssociation>(association).currentApp().has_value());
-}
-
 TEST(ModelJson, EveryKindOfFaultFailsTheWholeRecord)
 {
     using P = JsonDecodingError::Problem;
     const QJsonObject valid = parse(validRecord);
     auto with = [&](const QString &key, const QJsonValue &value) {
         QJsonObject changed = valid;
-        if (value.isUndefined())
-            changed.remove(key);
-        else
-            changed.insert(key, value);
+        value.isUndefined() ? void(changed.remove(key)) : void(changed.insert(key, value));
         return changed;
     };
     auto withApp = [&](const QString &key, const QJsonValue &value) {
@@ -128,9 +111,8 @@ TEST(ModelJson, EveryKindOfFaultFailsTheWholeRecord)
         expectFailure<AssociationChangeRecord>(fault.json, fault.problem, fault.recordType, fault.key);
     expectFailure<FileAssociation>(parse(R"({"fileExtension": "md", "contentTypeIdentifier": "t",
         "candidateApps": [{"name": "A", "bundleIdentifier": "a"}]})"),
-                                   P::missingKey, u"AssociatedApp"_qs, u"url"_qs);
-    expectFailure<RecentAssociationChange>(with(u"previousApp"_qs, QJsonValue::Null), P::wrongType,
-                                           u"AssociatedApp"_qs, QString());
+                                   P::missingKey, app, u"url"_qs);
+    expectFailure<RecentAssociationChange>(with(u"previousApp"_qs, QJsonValue::Null), P::wrongType, app, {});
 
     // Documents: one bad element fails the list; text that is not JSON says so in Korean.
     const QByteArray list = "[" + QJsonDocument(valid).toJson() + "," +
@@ -148,4 +130,4 @@ TEST(ModelJson, EveryKindOfFaultFailsTheWholeRecord)
 }
 
 } // namespace
-} // namespace halvora
+} // namespace halvora::test

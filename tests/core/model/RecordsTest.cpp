@@ -1,18 +1,16 @@
-#include "ModelTestSupport.h"
-
 #include "core/model/ExtensionCatalog.h"
+#include "support/SampleAssociations.h"
 
 #include <QRegularExpression>
 #include <QSet>
 
+#include <gtest/gtest.h>
+
 #include <tuple>
 #include <unordered_set>
 
-namespace halvora {
+namespace halvora::test {
 namespace {
-
-using test::app;
-using test::association;
 
 TEST(ModelAssociatedApp, IdentityIsLooserThanEquality)
 {
@@ -21,7 +19,7 @@ TEST(ModelAssociatedApp, IdentityIsLooserThanEquality)
     const AssociatedApp slashed(u"Viewer"_qs, u"viewer.desktop"_qs,
                                 QUrl(u"file:///opt/My%20Apps/viewer.desktop/"_qs));
     const AssociatedApp renamed(u"뷰어"_qs, u"viewer.desktop"_qs, plain.url());
-    const AssociatedApp elsewhere = app(u"Viewer"_qs, u"viewer.desktop"_qs, u"/usr/share/viewer.desktop"_qs);
+    const AssociatedApp elsewhere = app(u"Viewer"_qs, u"viewer.desktop"_qs);
 
     EXPECT_EQ(plain.id(), u"viewer.desktop|/opt/My Apps/viewer.desktop"_qs); // percent-decoded
     EXPECT_EQ(slashed.id(), plain.id());
@@ -36,8 +34,8 @@ TEST(ModelAssociatedApp, IdentityIsLooserThanEquality)
     EXPECT_TRUE(unique[1] == elsewhere);
     EXPECT_TRUE(uniquedByAppIdentity({}).isEmpty());
 
-    const PendingAssociationChange here(association(u"md"_qs), plain);
-    const PendingAssociationChange there(association(u"md"_qs), elsewhere);
+    const PendingAssociationChange here(assoc(u"md"_qs, std::nullopt), plain);
+    const PendingAssociationChange there(assoc(u"md"_qs, std::nullopt), elsewhere);
     EXPECT_EQ(here.id(), u"md|viewer.desktop|/opt/My Apps/viewer.desktop"_qs);
     EXPECT_NE(here.id(), there.id());
 }
@@ -46,8 +44,8 @@ TEST(ModelAssociatedApp, IdentityIsLooserThanEquality)
 // differs from any present one, an absent handler from an empty one, and order counts.
 TEST(ModelRecords, HashesAgreeWithEquality)
 {
-    const AssociatedApp viewer = app(u"Viewer"_qs, u"viewer.desktop"_qs, u"/a/viewer.desktop"_qs);
-    const AssociatedApp editor = app(u"Editor"_qs, u"editor.desktop"_qs, u"/a/editor.desktop"_qs);
+    const AssociatedApp viewer = app(u"Viewer"_qs, u"viewer.desktop"_qs);
+    const AssociatedApp editor = app(u"Editor"_qs, u"editor.desktop"_qs);
     const FileAssociation none(u"md"_qs, u"text/markdown"_qs, std::nullopt, {viewer, editor});
     const FileAssociation some(u"md"_qs, u"text/markdown"_qs, viewer, {viewer, editor});
     const FileAssociation swapped(u"md"_qs, u"text/markdown"_qs, viewer, {editor, viewer});
@@ -61,8 +59,8 @@ TEST(ModelRecords, HashesAgreeWithEquality)
 
 TEST(ModelChangeRecords, UpdatingAndTheLegacyForm)
 {
-    const AssociatedApp before = app(u"Old"_qs, u"old.desktop"_qs, u"/a/old.desktop"_qs);
-    const AssociatedApp after = app(u"New"_qs, u"new.desktop"_qs, u"/a/new.desktop"_qs);
+    const AssociatedApp before = app(u"Old"_qs, u"old.desktop"_qs);
+    const AssociatedApp after = app(u"New"_qs, u"new.desktop"_qs);
     const AssociationChangeRecord failed(u"ID-1"_qs, u"md"_qs, u"text/markdown"_qs, before, after,
                                          Timestamp(12.25), AssociationVerificationStatus::verificationFailed,
                                          u"not confirmed"_qs);
@@ -76,12 +74,14 @@ TEST(ModelChangeRecords, UpdatingAndTheLegacyForm)
                   .id(),
               u"md|1700000000.5"_qs);
 
-    EXPECT_EQ(shortestDecimalWithFraction(3.5), u"3.5"_qs);
-    EXPECT_EQ(shortestDecimalWithFraction(3), u"3.0"_qs);
-    EXPECT_EQ(shortestDecimalWithFraction(0.1), u"0.1"_qs);
-    EXPECT_EQ(shortestDecimalWithFraction(-2), u"-2.0"_qs);
-    EXPECT_EQ(shortestDecimalWithFraction(1e21), u"1000000000000000000000.0"_qs);
-    EXPECT_EQ(shortestDecimalWithFraction(1.5e-7), u"0.00000015"_qs);
+    for (const auto &[value, text] :
+         std::initializer_list<std::pair<double, QString>>{{3.5, u"3.5"_qs},
+                                                           {3, u"3.0"_qs},
+                                                           {0.1, u"0.1"_qs},
+                                                           {-2, u"-2.0"_qs},
+                                                           {1e21, u"1000000000000000000000.0"_qs},
+                                                           {1.5e-7, u"0.00000015"_qs}})
+        EXPECT_EQ(shortestDecimalWithFraction(value), text);
     const double awkward = 1700000000.123456789;
     EXPECT_EQ(shortestDecimalWithFraction(awkward).toDouble(), awkward);
 
@@ -95,22 +95,23 @@ TEST(ModelChangeRecords, UpdatingAndTheLegacyForm)
 
 TEST(ModelBulkPlans, CountsIdentityAndSummary)
 {
-    const AssociatedApp target = app(u"Editor"_qs, u"editor.desktop"_qs, u"/a/editor.desktop"_qs);
+    const AssociatedApp target = app(u"Editor"_qs, u"editor.desktop"_qs, u"/a"_qs);
     auto row = [&](const QString &extension, BulkAssociationRowStatus status) {
-        return BulkAssociationChangeRow(association(extension), target, status, std::nullopt);
+        return BulkAssociationChangeRow(assoc(extension, std::nullopt), target, status, std::nullopt);
     };
     using S = BulkAssociationRowStatus;
     const BulkAssociationChangePlan plan(target, {row(u"md"_qs, S::ready), row(u"txt"_qs, S::skipped),
                                                   row(u"md"_qs, S::blocked), row(u"csv"_qs, S::ready)});
     ASSERT_EQ(plan.readyRows().size(), 2);
-    EXPECT_EQ(test::extensionsOf({plan.readyRows()[0].association(), plan.readyRows()[1].association()}),
+    EXPECT_EQ(extensionsOf({plan.readyRows()[0].association(), plan.readyRows()[1].association()}),
               (QStringList{u"md"_qs, u"csv"_qs}));
     EXPECT_EQ(std::tuple(plan.readyCount(), plan.skippedCount(), plan.blockedCount()), std::tuple(2, 1, 1));
-    EXPECT_EQ(plan.id(), u"editor.desktop|/a/editor.desktop|md,txt,md,csv"_qs);
-    EXPECT_EQ(BulkAssociationChangePlan(target, {}).id(), u"editor.desktop|/a/editor.desktop|"_qs);
+    EXPECT_EQ(plan.id(), u"editor.desktop|/a/applications/editor.desktop|md,txt,md,csv"_qs);
+    EXPECT_EQ(BulkAssociationChangePlan(target, {}).id(),
+              u"editor.desktop|/a/applications/editor.desktop|"_qs);
     EXPECT_EQ(BulkAssociationApplySummary(3, 0, 1, 2).message(),
               u"검증 완료 3개, 실패 0개, 건너뜀 1개, 확인 필요 2개"_qs);
 }
 
 } // namespace
-} // namespace halvora
+} // namespace halvora::test

@@ -1,69 +1,71 @@
-#include "ModelTestSupport.h"
-
 #include "core/model/FileAssociationError.h"
 #include "core/model/FileExtensionNormalizer.h"
 #include "core/model/TextOrder.h"
+#include "support/SampleAssociations.h"
 
-#include <QFuture>
 #include <QtConcurrent>
+
+#include <gtest/gtest.h>
 
 #include <stdexcept>
 
-namespace halvora {
+namespace halvora::test {
 namespace {
 
 TEST(ModelTextOrder, ComparesByScalarValueNotByUtf16Unit)
 {
-    const QString privateUse = QString(QChar(0xE000));             // U+E000
+    const QString privateUse = QString(QChar(0xE000));
     const QString beyondBmp = QString::fromUcs4(U"\U0001F600", 1); // a surrogate pair
     EXPECT_TRUE(privateUse > beyondBmp) << "QString itself orders by UTF-16 unit";
     EXPECT_TRUE(scalarValueLess(privateUse, beyondBmp));
     EXPECT_FALSE(scalarValueLess(beyondBmp, privateUse));
     EXPECT_TRUE(scalarValueLess(u"Zed", u"abc")); // no case folding
-    EXPECT_TRUE(scalarValueLess(u"ab", u"abc"));  // a prefix first
+    EXPECT_TRUE(scalarValueLess(u"ab", u"abc"));
     EXPECT_EQ(compareScalarValues(beyondBmp, beyondBmp), 0);
 }
 
-QString rejectedPayload(const QString &input)
+// Accepted text gives the extension; rejected text gives the error's payload (after lower-casing).
+TEST(ModelNormalizer, TrimsDropsDotsLowerCasesOrRejects)
 {
-    try {
-        FileExtensionNormalizer::normalize(input);
-    } catch (const FileAssociationError &error) {
-        EXPECT_EQ(error.kind(), FileAssociationError::Kind::invalidExtension);
-        return error.payload();
+    const struct {
+        QString input;
+        QString result;
+        bool accepted;
+    } cases[] = {
+        {u" .PDF "_qs, u"pdf"_qs, true},
+        {u"...md"_qs, u"md"_qs, true},
+        {u"Tar.GZ"_qs, u"tar.gz"_qs, true},
+        {u"\u00C9T\u00C9"_qs, u"\u00E9t\u00E9"_qs, true},
+        {u"A\\B"_qs, u"a\\b"_qs, true},
+        {u"c++_x-1"_qs, u"c++_x-1"_qs, true},
+        // Every trimmed character: tab, U+000A..U+000D, U+0085, and category Z separators.
+        {u"\t\n\u000B\f\r\u0085 \u00A0\u3000md\u2028\u2029\u2003"_qs, u"md"_qs, true},
+        {u""_qs, {}, false},
+        {u"   "_qs, {}, false},
+        {u"..."_qs, {}, false},
+        {u"\t.\t"_qs, {}, false},
+        {u"\u3000"_qs, {}, false},
+        {u". md"_qs, u" md"_qs, false}, // trimming is not repeated after the dots
+        {u" A/B "_qs, u"a/b"_qs, false},
+        {u"X:Y"_qs, u"x:y"_qs, false},
+        {u"M D"_qs, u"m d"_qs, false},
+        {u"m\u00A0d"_qs, u"m\u00A0d"_qs, false},
+        {u"m\u000Bd"_qs, u"m\u000Bd"_qs, false},
+        {u"MD."_qs, u"md."_qs, false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.input.toStdString());
+        try {
+            EXPECT_EQ(FileExtensionNormalizer::normalize(c.input), c.result);
+            EXPECT_TRUE(c.accepted);
+        } catch (const FileAssociationError &error) {
+            EXPECT_FALSE(c.accepted);
+            EXPECT_EQ(error, FileAssociationError::invalidExtension(c.result));
+        }
     }
-    ADD_FAILURE() << "accepted: " << input.toStdString();
-    return {};
 }
 
-TEST(ModelNormalizer, TrimsDropsDotsAndLowerCases)
-{
-    EXPECT_EQ(FileExtensionNormalizer::normalize(u" .PDF "_qs), u"pdf"_qs);
-    EXPECT_EQ(FileExtensionNormalizer::normalize(u"...md"_qs), u"md"_qs);
-    EXPECT_EQ(FileExtensionNormalizer::normalize(u"Tar.GZ"_qs), u"tar.gz"_qs);
-    EXPECT_EQ(FileExtensionNormalizer::normalize(u"\u00C9T\u00C9"_qs), u"\u00E9t\u00E9"_qs);
-    EXPECT_EQ(FileExtensionNormalizer::normalize(u"A\\B"_qs), u"a\\b"_qs);
-    EXPECT_EQ(FileExtensionNormalizer::normalize(u"c++_x-1"_qs), u"c++_x-1"_qs);
-    // Every trimmed character: tab, U+000A..U+000D, U+0085, and category Z separators.
-    EXPECT_EQ(FileExtensionNormalizer::normalize(u"\t\n\u000B\f\r\u0085 \u00A0\u3000md\u2028\u2029\u2003"_qs),
-              u"md"_qs);
-}
-
-TEST(ModelNormalizer, RejectsWithTheTextAfterLowerCasing)
-{
-    for (const QString &empty : {u""_qs, u"   "_qs, u"."_qs, u"..."_qs, u"\t.\t"_qs, u"\u3000"_qs})
-        EXPECT_EQ(rejectedPayload(empty), QString()) << empty.toStdString();
-
-    EXPECT_EQ(rejectedPayload(u". md"_qs), u" md"_qs); // trimming is not repeated after the dots
-    EXPECT_EQ(rejectedPayload(u" A/B "_qs), u"a/b"_qs);
-    EXPECT_EQ(rejectedPayload(u"X:Y"_qs), u"x:y"_qs);
-    EXPECT_EQ(rejectedPayload(u"M D"_qs), u"m d"_qs);
-    EXPECT_EQ(rejectedPayload(u"m\u00A0d"_qs), u"m\u00A0d"_qs);
-    EXPECT_EQ(rejectedPayload(u"m\u000Bd"_qs), u"m\u000Bd"_qs);
-    EXPECT_EQ(rejectedPayload(u"MD."_qs), u"md."_qs);
-}
-
-TEST(ModelFileAssociationError, EmptyTextHasItsOwnMessageAndEqualityLooksAtThePayload)
+TEST(ModelFileAssociationError, MessagesEqualityAndCrossingAFuture)
 {
     using E = FileAssociationError;
     EXPECT_EQ(E::invalidExtension({}).errorDescription(), u"확장자를 입력하세요."_qs);
@@ -71,24 +73,17 @@ TEST(ModelFileAssociationError, EmptyTextHasItsOwnMessageAndEqualityLooksAtThePa
     EXPECT_EQ(E::systemFailure(u" raw  text "_qs).errorDescription(), u" raw  text "_qs);
     EXPECT_FALSE(E::invalidExtension(u"md"_qs) == E::contentTypeUnavailable(u"md"_qs));
     EXPECT_FALSE(E::invalidExtension(u"md"_qs) == E::invalidExtension(u"MD"_qs));
-}
 
-TEST(ModelFileAssociationError, CrossesAFutureWithCaseAndPayload)
-{
-    QFuture<void> failing =
-        QtConcurrent::run([] { throw FileAssociationError::contentTypeUnavailable(u"md"_qs); });
     try {
-        failing.waitForFinished();
+        QtConcurrent::run([] { throw E::contentTypeUnavailable(u"md"_qs); }).waitForFinished();
         FAIL() << "no exception";
-    } catch (const FileAssociationError &error) {
-        EXPECT_TRUE(error == FileAssociationError::contentTypeUnavailable(u"md"_qs));
+    } catch (const E &error) {
+        EXPECT_TRUE(error == E::contentTypeUnavailable(u"md"_qs));
         EXPECT_EQ(localizedDescription(std::current_exception()), error.errorDescription());
     }
-
     // Anything else arrives wrapped; its own message is still what the user sees.
-    QFuture<void> foreign = QtConcurrent::run([] { throw std::runtime_error("디스크 오류"); });
     try {
-        foreign.waitForFinished();
+        QtConcurrent::run([] { throw std::runtime_error("디스크 오류"); }).waitForFinished();
         FAIL() << "no exception";
     } catch (...) {
         EXPECT_EQ(localizedDescription(std::current_exception()), u"디스크 오류"_qs);
@@ -97,4 +92,4 @@ TEST(ModelFileAssociationError, CrossesAFutureWithCaseAndPayload)
 }
 
 } // namespace
-} // namespace halvora
+} // namespace halvora::test

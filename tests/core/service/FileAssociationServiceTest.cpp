@@ -3,36 +3,20 @@
 #include "core/history/UserDefaultsAssociationChangeHistoryStore.h"
 #include "core/model/FileAssociationError.h"
 #include "core/model/ModelJson.h"
+#include "support/SampleAssociations.h"
 #include "support/doubles/InMemoryFileAssociationClient.h"
 #include "support/doubles/WaitForTask.h"
 
-#include <QCoreApplication>
 #include <QThread>
 
 #include <gtest/gtest.h>
 
 #include <stdexcept>
 
-namespace halvora {
+namespace halvora::test {
 namespace {
 
-using test::InMemoryFileAssociationClient;
-using test::waitForTask;
-
-AssociatedApp app(const QString &id, const QString &path = {})
-{
-    return AssociatedApp(id.section(u'.', 0, 0), id,
-                         QUrl::fromLocalFile(path.isEmpty() ? u"/usr/share/applications/"_qs + id : path));
-}
-
-FileAssociation association(const QString &extension, const QString &type,
-                            std::optional<AssociatedApp> current)
-{
-    QList<AssociatedApp> candidates;
-    if (current)
-        candidates.append(*current);
-    return FileAssociation(extension, type, current, candidates);
-}
+using Status = AssociationVerificationStatus;
 
 template <typename T> FileAssociationError failureOf(QCoro::Task<T> task)
 {
@@ -43,6 +27,11 @@ template <typename T> FileAssociationError failureOf(QCoro::Task<T> task)
     }
     ADD_FAILURE() << "no FileAssociationError";
     return FileAssociationError::noRecentChange();
+}
+
+std::exception_ptr systemFailure(const QString &message)
+{
+    return std::make_exception_ptr(FileAssociationError::systemFailure(message));
 }
 
 class ListReadError : public LocalizedError {
@@ -64,15 +53,15 @@ public:
 
 class FileAssociationServiceTest : public ::testing::Test {
 protected:
-    const AssociatedApp evince = app(u"org.gnome.Evince.desktop"_qs);
-    const AssociatedApp okular = app(u"org.kde.okular.desktop"_qs);
+    const AssociatedApp evince = app(u"Evince"_qs, u"org.gnome.Evince.desktop"_qs);
+    const AssociatedApp okular = app(u"Okular"_qs, u"org.kde.okular.desktop"_qs);
     const Timestamp fixedTime{700000000.25};
 
     FileAssociationServiceTest()
     {
         auto owned = std::make_unique<ThreadRecordingClient>();
         client = owned.get();
-        client->setAssociation(association(u"pdf"_qs, u"application/pdf"_qs, evince));
+        client->setAssociation(assoc(u"pdf"_qs, evince));
         service = std::make_unique<FileAssociationService>(
             std::move(owned), store,
             ExtensionCatalog({u"pdf"_qs, u"png"_qs, u"txt"_qs}, {{u"md"_qs, ExtensionCategory::documents},
@@ -89,6 +78,7 @@ protected:
     {
         return waitForTask(service->applyDefaultApplication(target, current));
     }
+    FileAssociation pdf() const { return *client->association(u"pdf"_qs); }
 
     std::shared_ptr<InMemoryKeyValueStore> defaults = std::make_shared<InMemoryKeyValueStore>();
     std::shared_ptr<AssociationChangeHistoryStore> store =
@@ -100,183 +90,142 @@ protected:
     int requestsWhenClockRead = -1;
 };
 
-TEST_F(FileAssociationServiceTest, FullLoadAsksEachExtensionOnceDropsFailuresAndKeepsCatalogOrder)
+TEST_F(FileAssociationServiceTest, LoadsAskEachExtensionOnceOffTheCallerAndPassFailuresOn)
 {
     // txt cannot be described, png has no content type; md, pdf and zip are also registered.
-    client->failLoadAssociation(u"txt"_qs,
-                                std::make_exception_ptr(FileAssociationError::appMissingBundleIdentifier(
-                                    u"/usr/share/applications/broken.desktop"_qs)));
+    client->failLoadAssociation(u"txt"_qs, systemFailure(u"broken"_qs));
     for (const QString &extension : {u"md"_qs, u"zip"_qs, u"json"_qs})
-        client->setAssociation(association(extension, u"type/"_qs + extension, std::nullopt));
-    client->setRegisteredContentTypes(
-        {RegisteredContentType(u"json"_qs, u"application/json"_qs, std::nullopt),
-         RegisteredContentType(u"md"_qs, u"text/markdown"_qs, std::nullopt),
-         RegisteredContentType(u"pdf"_qs, u"application/pdf"_qs, std::nullopt),
-         RegisteredContentType(u"zip"_qs, u"application/zip"_qs, std::nullopt)});
-
-    const QList<FileAssociation> loaded = waitForTask(service->loadRegisteredAssociations());
-
-    QStringList extensions;
-    for (const FileAssociation &entry : loaded)
-        extensions.append(entry.fileExtension());
-    EXPECT_EQ(extensions, (QStringList{u"pdf"_qs, u"md"_qs, u"zip"_qs, u"json"_qs}));
+        client->setAssociation(assoc(extension, std::nullopt));
+    QList<RegisteredContentType> registered;
+    for (const QString &extension : {u"json"_qs, u"md"_qs, u"pdf"_qs, u"zip"_qs})
+        registered.append(RegisteredContentType(extension, u"application/x-"_qs + extension, std::nullopt));
+    client->setRegisteredContentTypes(registered);
+    EXPECT_EQ(extensionsOf(waitForTask(service->loadRegisteredAssociations())),
+              (QStringList{u"pdf"_qs, u"md"_qs, u"zip"_qs, u"json"_qs}));
     EXPECT_EQ(client->loadAssociationCalls(),
               (QList<QString>{u"pdf"_qs, u"png"_qs, u"txt"_qs, u"json"_qs, u"md"_qs, u"zip"_qs}));
+    for (QThread *thread : client->threads)
+        EXPECT_NE(thread, QThread::currentThread());
 
     // Without a handler list only the common extensions the system knows are listed.
     client->setRegisteredContentTypes({});
-    const QList<FileAssociation> commonOnly = waitForTask(service->loadRegisteredAssociations());
-    ASSERT_EQ(commonOnly.size(), 1);
-    EXPECT_EQ(commonOnly.first().fileExtension(), u"pdf"_qs);
+    EXPECT_EQ(extensionsOf(waitForTask(service->loadRegisteredAssociations())), QStringList{u"pdf"_qs});
 
     // An unreadable list fails the load with the client's own failure, before any lookup.
     client->clearCallLog();
     client->failRegisteredContentTypes(std::make_exception_ptr(ListReadError(u"목록을 읽을 수 없습니다"_qs)));
     EXPECT_THROW(waitForTask(service->loadRegisteredAssociations()), ListReadError);
     EXPECT_TRUE(client->loadAssociationCalls().isEmpty());
-}
 
-TEST_F(FileAssociationServiceTest, SingleLoadNormalisesTextAndPassesFailuresOn)
-{
+    // One extension: the text is normalised first; invalid text never reaches the system.
     EXPECT_EQ(waitForTask(service->loadAssociation(u"  .PDF "_qs)).currentApp(), evince);
-    EXPECT_EQ(client->loadAssociationCalls(), QList<QString>{u"pdf"_qs});
-
-    client->clearCallLog();
     EXPECT_EQ(failureOf(service->loadAssociation(u"   "_qs)).kind(),
               FileAssociationError::Kind::invalidExtension);
-    EXPECT_TRUE(client->loadAssociationCalls().isEmpty());
     EXPECT_EQ(failureOf(service->loadAssociation(u"nosuch"_qs)),
               FileAssociationError::contentTypeUnavailable(u"nosuch"_qs));
+    EXPECT_EQ(client->loadAssociationCalls(), (QList<QString>{u"pdf"_qs, u"nosuch"_qs}));
 }
 
-TEST_F(FileAssociationServiceTest, BlockingWorkRunsOffTheCallerAndResumesOnIt)
+TEST_F(FileAssociationServiceTest, ApplyRecordsWhatTheSystemConfirmsAndResumesOnTheCaller)
 {
-    QThread *const caller = QThread::currentThread();
-    QThread *resumedOn = nullptr;
-    auto operation = [&]() -> QCoro::Task<void> {
-        co_await service->loadAssociation(u"pdf"_qs);
-        co_await service->applyDefaultApplication(okular, *client->association(u"pdf"_qs));
-        resumedOn = QThread::currentThread();
-    };
-    waitForTask(operation());
-
-    EXPECT_EQ(resumedOn, caller);
-    ASSERT_EQ(client->threads.size(), 2); // the load and the verifying reload
-    for (QThread *thread : client->threads)
-        EXPECT_NE(thread, caller);
-}
-
-TEST_F(FileAssociationServiceTest, ConfirmedApplyIsRecordedAsVerified)
-{
-    const FileAssociation asShown = *client->association(u"pdf"_qs);
+    const FileAssociation asShown = pdf();
     // The system's default changes behind the caller's back before the apply.
-    client->setAssociation(association(u"pdf"_qs, u"application/pdf"_qs, app(u"other.desktop"_qs)));
-
-    const AssociationChangeRecord record = apply(okular, asShown);
-
-    // The previous app is the one the user saw; the time is read before the request.
-    EXPECT_EQ(record,
-              AssociationChangeRecord(record.id(), u"pdf"_qs, u"application/pdf"_qs, evince, okular,
-                                      fixedTime, AssociationVerificationStatus::verified, std::nullopt));
-    EXPECT_EQ(clockReads, 1);
-    EXPECT_EQ(requestsWhenClockRead, 0);
+    client->setAssociation(assoc(u"pdf"_qs, app(u"Other"_qs, u"other.desktop"_qs)));
+    QThread *resumedOn = nullptr;
+    std::optional<AssociationChangeRecord> record;
+    waitForTask([&]() -> QCoro::Task<void> {
+        record = co_await service->applyDefaultApplication(okular, asShown);
+        resumedOn = QThread::currentThread();
+    }());
+    EXPECT_EQ(resumedOn, QThread::currentThread());
+    // The previous app is the one the user saw; the time is read once, before the request.
+    EXPECT_EQ(record, AssociationChangeRecord(record->id(), u"pdf"_qs, u"application/x-pdf"_qs, evince,
+                                              okular, fixedTime, Status::verified, std::nullopt));
+    EXPECT_EQ(std::pair(clockReads, requestsWhenClockRead), std::pair(1, 0));
     EXPECT_EQ(
         client->defaultApplicationRequests(),
-        (QList<InMemoryFileAssociationClient::DefaultApplicationRequest>{{okular, u"application/pdf"_qs}}));
-    EXPECT_EQ(service->loadChangeHistory(), QList<AssociationChangeRecord>{record});
+        (QList<InMemoryFileAssociationClient::DefaultApplicationRequest>{{okular, u"application/x-pdf"_qs}}));
+    ASSERT_EQ(client->threads.size(), 1); // the verifying reload
+    EXPECT_NE(client->threads[0], QThread::currentThread());
 
     // Another copy of the same application is still the requested one.
     client->setDefaultChangesTakeEffect(false);
-    client->setAssociation(association(u"pdf"_qs, u"application/pdf"_qs,
-                                       app(u"org.kde.okular.desktop"_qs, u"/opt/okular.desktop"_qs)));
-    EXPECT_EQ(apply(okular, asShown).verificationStatus(), AssociationVerificationStatus::verified);
-    EXPECT_EQ(service->loadChangeHistory().size(), 2);
-}
+    client->setAssociation(assoc(u"pdf"_qs, app(u"Okular"_qs, u"org.kde.okular.desktop"_qs, u"/opt"_qs)));
+    EXPECT_EQ(apply(okular, asShown).verificationStatus(), Status::verified);
 
-TEST_F(FileAssociationServiceTest, UnconfirmedOrRefusedApplyIsRecordedNotThrown)
-{
-    const FileAssociation pdf = *client->association(u"pdf"_qs);
-    client->setDefaultChangesTakeEffect(false);
-
-    const auto expectUnconfirmed = [&](const char *situation) {
-        const AssociationChangeRecord record = apply(okular, pdf);
-        EXPECT_EQ(record.verificationStatus(), AssociationVerificationStatus::verificationFailed)
-            << situation;
-        EXPECT_EQ(record.verificationMessage(), FileAssociationService::verificationMismatchMessage)
-            << situation;
+    // What the system does not confirm, or refuses, is recorded, not thrown.
+    const struct {
+        const char *situation;
+        std::function<void()> arrange;
+        Status status;
+        QString message;
+    } cases[] = {
+        {"old default kept", [&] { client->setAssociation(asShown); }, Status::verificationFailed,
+         FileAssociationService::verificationMismatchMessage},
+        {"no default", [&] { client->setAssociation(assoc(u"pdf"_qs, std::nullopt)); },
+         Status::verificationFailed, FileAssociationService::verificationMismatchMessage},
+        {"reload fails", [&] { client->failLoadAssociation(u"pdf"_qs, systemFailure(u"gone"_qs)); },
+         Status::verificationFailed, FileAssociationService::verificationMismatchMessage},
+        {"refused", [&] { client->failDefaultApplicationRequests(systemFailure(u"권한이 없습니다"_qs)); },
+         Status::apiFailed, u"권한이 없습니다"_qs},
+        {"foreign failure",
+         [&] {
+             client->failDefaultApplicationRequests(
+                 std::make_exception_ptr(std::runtime_error("bus closed")));
+         },
+         Status::apiFailed, u"bus closed"_qs},
     };
-    expectUnconfirmed("the system keeps the old default");
-    client->setAssociation(association(u"pdf"_qs, u"application/pdf"_qs, std::nullopt));
-    expectUnconfirmed("the system reports no default");
-    client->failLoadAssociation(u"pdf"_qs,
-                                std::make_exception_ptr(FileAssociationError::systemFailure(u"gone"_qs)));
-    expectUnconfirmed("the reload fails");
-
-    client->failDefaultApplicationRequests(
-        std::make_exception_ptr(FileAssociationError::systemFailure(u"권한이 없습니다"_qs)));
-    const AssociationChangeRecord refused = apply(okular, pdf);
-    EXPECT_EQ(refused.verificationStatus(), AssociationVerificationStatus::apiFailed);
-    EXPECT_EQ(refused.verificationMessage(), u"권한이 없습니다"_qs);
-
-    // A failure that is not one of ours is recorded with its own text too.
-    client->failDefaultApplicationRequests(std::make_exception_ptr(std::runtime_error("bus closed")));
-    EXPECT_EQ(apply(okular, pdf).verificationMessage(), u"bus closed"_qs);
-
-    EXPECT_EQ(service->loadChangeHistory().size(), 5);
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.situation);
+        c.arrange();
+        const AssociationChangeRecord result = apply(okular, asShown);
+        EXPECT_EQ(std::pair(result.verificationStatus(), result.verificationMessage()),
+                  std::pair(c.status, std::optional(c.message)));
+    }
+    EXPECT_EQ(service->loadChangeHistory().size(), 7);
 }
 
 TEST_F(FileAssociationServiceTest, UndoUpdatesTheRecordInPlace)
 {
-    const FileAssociation pdf = *client->association(u"pdf"_qs);
-    const AssociationChangeRecord applied = apply(okular, pdf);
-    ASSERT_EQ(client->association(u"pdf"_qs)->currentApp(), okular);
+    const AssociationChangeRecord applied = apply(okular, pdf());
+    ASSERT_EQ(pdf().currentApp(), okular);
     clockReads = 0;
-
     const AssociationChangeRecord undone = waitForTask(service->undoChange(applied));
-
-    EXPECT_EQ(undone, applied.updating(AssociationVerificationStatus::undoVerified, std::nullopt));
+    EXPECT_EQ(undone, applied.updating(Status::undoVerified, std::nullopt));
     EXPECT_EQ(clockReads, 0);
-    EXPECT_EQ(client->association(u"pdf"_qs)->currentApp(), evince);
-    EXPECT_EQ(client->defaultApplicationRequests().last().app, evince);
+    EXPECT_EQ(pdf().currentApp(), evince);
     EXPECT_EQ(service->loadChangeHistory(), QList<AssociationChangeRecord>{undone});
 
     // Undoing again is allowed; a refusal or an unconfirmed result becomes undoFailed.
-    client->failDefaultApplicationRequests(
-        std::make_exception_ptr(FileAssociationError::systemFailure(u"no"_qs)));
-    EXPECT_EQ(waitForTask(service->undoChange(undone)),
-              applied.updating(AssociationVerificationStatus::undoFailed, u"no"_qs));
+    client->failDefaultApplicationRequests(systemFailure(u"no"_qs));
+    EXPECT_EQ(waitForTask(service->undoChange(undone)), applied.updating(Status::undoFailed, u"no"_qs));
     client->failDefaultApplicationRequests(nullptr);
     client->setDefaultChangesTakeEffect(false);
-    client->setAssociation(association(u"pdf"_qs, u"application/pdf"_qs, okular));
+    client->setAssociation(assoc(u"pdf"_qs, okular));
     EXPECT_EQ(waitForTask(service->undoChange(undone)),
-              applied.updating(AssociationVerificationStatus::undoFailed,
-                               FileAssociationService::verificationMismatchMessage));
+              applied.updating(Status::undoFailed, FileAssociationService::verificationMismatchMessage));
     EXPECT_EQ(service->loadChangeHistory().size(), 1);
 
     // Without a previous application there is nothing to go back to: the system is not asked.
-    const AssociationChangeRecord fromNothing =
-        apply(okular, association(u"pdf"_qs, u"application/pdf"_qs, std::nullopt));
+    const AssociationChangeRecord fromNothing = apply(okular, assoc(u"pdf"_qs, std::nullopt));
     client->clearCallLog();
     EXPECT_EQ(failureOf(service->undoChange(fromNothing)),
               FileAssociationError::noPreviousApplication(u"pdf"_qs));
-    EXPECT_TRUE(client->defaultApplicationRequests().isEmpty());
-    EXPECT_TRUE(client->loadAssociationCalls().isEmpty());
+    EXPECT_TRUE(client->defaultApplicationRequests().isEmpty() && client->loadAssociationCalls().isEmpty());
     EXPECT_TRUE(service->loadChangeHistory().contains(fromNothing));
 }
 
-TEST_F(FileAssociationServiceTest, StoreFailuresAreThrownWithTheirOwnType)
+TEST_F(FileAssociationServiceTest, StoreFailuresAreThrownWithTheirOwnTypeAndNothingIsChanged)
 {
-    const AssociationChangeRecord applied = apply(okular, *client->association(u"pdf"_qs));
+    const AssociationChangeRecord applied = apply(okular, pdf());
     const QByteArray corrupt = "{not a list";
     defaults->write(u"associationChangeHistory"_qs, corrupt);
-
-    EXPECT_THROW(apply(evince, *client->association(u"pdf"_qs)), JsonDecodingError);
-    // A change whose record could not be stored is not made.
-    EXPECT_EQ(client->association(u"pdf"_qs)->currentApp(), okular);
+    EXPECT_THROW(apply(evince, pdf()), JsonDecodingError);
+    EXPECT_EQ(pdf().currentApp(), okular); // a change whose record could not be stored is not made
     EXPECT_THROW(waitForTask(service->undoChange(applied)), JsonDecodingError);
     EXPECT_THROW(service->loadChangeHistory(), JsonDecodingError);
     EXPECT_EQ(defaults->read(u"associationChangeHistory"_qs), corrupt);
 }
 
 } // namespace
-} // namespace halvora
+} // namespace halvora::test

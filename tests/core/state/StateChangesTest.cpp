@@ -111,13 +111,9 @@ TEST_F(StateTest, BulkSelectionKeepsCheckingOrderAndPlansRowByRow)
     loadWith({assoc(u"pdf"_qs, viewer, {viewer, editor, player}),
               assoc(u"txt"_qs, editor, {player, editor, viewer, viewerElsewhere}),
               assoc(u"csv"_qs, std::nullopt, {viewer}), assoc(u"md"_qs, std::nullopt)});
-    auto find = [&](const QString &extension) {
-        for (const auto &a : state.associations()) {
-            if (a.fileExtension() == extension)
-                return a;
-        }
-        throw std::logic_error("not listed");
-    };
+    auto find = [&](const QString &extension) { return listed(state, extension); };
+    const QString alreadyDefault = u"이미 현재 기본 앱입니다."_qs;
+    const QString noUndo = u"이전 기본 앱이 없어 되돌리기 대상은 저장되지 않습니다."_qs;
 
     EXPECT_TRUE(state.commonCandidateAppsForBulkSelection().isEmpty());
     EXPECT_TRUE(state.makeBulkPlan(viewer, false).rows().isEmpty());
@@ -138,22 +134,12 @@ TEST_F(StateTest, BulkSelectionKeepsCheckingOrderAndPlansRowByRow)
     state.toggleBulkSelection(find(u"md"_qs));
     EXPECT_TRUE(state.commonCandidateAppsForBulkSelection().isEmpty());
 
-    const auto plan = state.makeBulkPlan(viewerElsewhere, false);
-    QList<RowStatus> statuses;
-    QList<std::optional<QString>> notes;
-    for (const auto &row : plan.rows()) {
-        statuses.append(row.status());
-        notes.append(row.note());
-    }
-    EXPECT_EQ(statuses,
-              (QList<RowStatus>{RowStatus::ready, RowStatus::skipped, RowStatus::ready, RowStatus::blocked}));
-    EXPECT_EQ(notes,
-              (QList<std::optional<QString>>{std::nullopt, u"이미 현재 기본 앱입니다."_qs,
-                                             u"이전 기본 앱이 없어 되돌리기 대상은 저장되지 않습니다."_qs,
-                                             u"선택한 앱이 이 확장자의 호환 후보에 없습니다."_qs}));
-    const auto direct = state.makeBulkPlan(viewerElsewhere, true);
-    EXPECT_EQ(direct.rows()[3].status(), RowStatus::ready);
-    EXPECT_EQ(direct.rows()[3].note(), notes[2]);
+    EXPECT_EQ(rowsOf(state.makeBulkPlan(viewerElsewhere, false)),
+              (QList<PlannedRow>{{RowStatus::ready, std::nullopt},
+                                 {RowStatus::skipped, alreadyDefault},
+                                 {RowStatus::ready, noUndo},
+                                 {RowStatus::blocked, u"선택한 앱이 이 확장자의 호환 후보에 없습니다."_qs}}));
+    EXPECT_EQ(rowsOf(state.makeBulkPlan(viewerElsewhere, true))[3], PlannedRow(RowStatus::ready, noUndo));
 
     state.requestBulkPlan(viewer, false);
     state.cancelBulkPlan();
@@ -281,27 +267,9 @@ TEST(StateLifetimeTest, OperationsResumingAfterTheStateIsGoneDoNothing)
     EXPECT_EQ(manager->callCount(Op::loadAssociation), 0);
 }
 
-} // namespace
-} // namespace halvora::test
-
-namespace halvora::test {
-namespace {
-
-using Status = AssociationVerificationStatus;
-using RowStatus = BulkAssociationRowStatus;
-
 FileAssociation jpeg(const QString &extension, const AssociatedApp &current)
 {
     return FileAssociation(extension, u"image/jpeg"_qs, current, {viewer, editor});
-}
-
-FileAssociation listed(const HalvoraState &state, const QString &extension)
-{
-    for (const auto &a : state.associations()) {
-        if (a.fileExtension() == extension)
-            return a;
-    }
-    throw std::logic_error("not listed");
 }
 
 std::optional<AssociatedApp> currentOf(const HalvoraState &state, const QString &extension)
@@ -322,11 +290,9 @@ TEST_F(StateTest, ExtensionsOfOneContentTypeFollowEveryChangeUndoAndBulkRow)
     for (const auto &extension : {u"jpg"_qs, u"jpeg"_qs, u"pdf"_qs})
         state.toggleBulkSelection(listed(state, extension));
     const auto plan = state.makeBulkPlan(viewer, false);
-    QList<RowStatus> statuses;
-    for (const auto &row : plan.rows())
-        statuses.append(row.status());
-    EXPECT_EQ(statuses, (QList<RowStatus>{RowStatus::ready, RowStatus::skipped, RowStatus::ready}));
-    EXPECT_EQ(plan.rows()[1].note(), u"이미 현재 기본 앱입니다."_qs);
+    EXPECT_EQ(rowsOf(plan), (QList<PlannedRow>{{RowStatus::ready, std::nullopt},
+                                               {RowStatus::skipped, u"이미 현재 기본 앱입니다."_qs},
+                                               {RowStatus::ready, std::nullopt}}));
 
     // A plan that still sends both rows records for the second what it really replaced.
     const auto stale = BulkAssociationChangePlan(

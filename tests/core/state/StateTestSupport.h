@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <stdexcept>
 
 namespace halvora::test {
 
@@ -31,12 +32,23 @@ inline AssociationChangeRecord record(const QString &id, const QString &extensio
                                    editor, Timestamp(1000.0), status, std::move(message));
 }
 
-inline QStringList extensionsOf(const QList<FileAssociation> &associations)
+// The listed association of the extension.
+inline FileAssociation listed(const HalvoraState &state, const QString &extension)
 {
-    QStringList extensions;
-    for (const auto &a : associations)
-        extensions.append(a.fileExtension());
-    return extensions;
+    for (const auto &a : state.associations()) {
+        if (a.fileExtension() == extension)
+            return a;
+    }
+    throw std::logic_error("not listed");
+}
+
+using PlannedRow = std::pair<BulkAssociationRowStatus, std::optional<QString>>;
+inline QList<PlannedRow> rowsOf(const BulkAssociationChangePlan &plan)
+{
+    QList<PlannedRow> rows;
+    for (const auto &row : plan.rows())
+        rows.append({row.status(), row.note()});
+    return rows;
 }
 
 inline std::exception_ptr failure(const QString &message)

@@ -13,80 +13,58 @@
 #include <memory>
 
 using namespace halvora;
-using namespace halvora::test;
 
 namespace {
 
-// Ports whose answers a test sets; the tables are filled before the client is used.
-struct InMemoryContentTypes : ContentTypeRegistry {
+const QString listPath = u"/home/u/.config/mimeapps.list"_qs;
+
+// Every port at once, answering from tables the test fills before the client is used.
+// The handler list is read as "type=handler" lines ("type=" for none); "!" makes it unreadable.
+struct FakeWorkspace : ContentTypeRegistry,
+                       ApplicationRegistry,
+                       DesktopEntryReader,
+                       FileSystem,
+                       ContentTypeHandlerListReader {
     QHash<QString, QString> typeByExtension;
     QHash<QString, ContentTypeDescription> typeByIdentifier;
+    QHash<QString, DesktopEntry> defaults;
+    QHash<QString, QList<DesktopEntry>> listed;
+    QHash<QUrl, DesktopEntry> entries;
+    QByteArray list;
+    mutable QList<std::pair<QUrl, QString>> requests; // written on the background executor
+    mutable QThread *requestThread = nullptr;
 
-    std::optional<QString> contentTypeForExtension(const QString &extension) const override
-    {
-        if (auto it = typeByExtension.find(extension); it != typeByExtension.end())
-            return *it;
-        return std::nullopt;
-    }
-    std::optional<ContentTypeDescription> contentType(const QString &identifier) const override
-    {
-        if (auto it = typeByIdentifier.find(identifier); it != typeByIdentifier.end())
-            return *it;
-        return std::nullopt;
-    }
     void add(const QString &identifier, const QString &preferredExtension)
     {
         typeByIdentifier.insert(identifier, {identifier, preferredExtension});
-        if (!preferredExtension.isEmpty())
-            typeByExtension.insert(preferredExtension, identifier);
+        typeByExtension.insert(preferredExtension, identifier);
     }
-};
-
-struct InMemoryApplications : ApplicationRegistry {
-    QHash<QString, DesktopEntry> defaults;
-    QHash<QString, QList<DesktopEntry>> listed;
-    // Written on the background executor; read after the task's end.
-    mutable QList<std::pair<QUrl, QString>> requests;
-    mutable QThread *thread = nullptr; // of the last request
-
-    std::optional<DesktopEntry> defaultApplication(const QString &contentType) const override
+    std::optional<QString> contentTypeForExtension(const QString &extension) const override
     {
-        if (auto it = defaults.find(contentType); it != defaults.end())
-            return *it;
-        return std::nullopt;
+        return typeByExtension.contains(extension) ? std::optional(typeByExtension[extension]) : std::nullopt;
     }
-    QList<DesktopEntry> applications(const QString &contentType) const override
+    std::optional<ContentTypeDescription> contentType(const QString &identifier) const override
     {
-        return listed.value(contentType);
+        return typeByIdentifier.contains(identifier) ? std::optional(typeByIdentifier[identifier])
+                                                     : std::nullopt;
     }
-    void setDefaultApplication(const QUrl &application, const QString &contentType) const override
+    std::optional<DesktopEntry> defaultApplication(const QString &type) const override
     {
-        requests.append({application, contentType});
-        thread = QThread::currentThread();
+        return defaults.contains(type) ? std::optional(defaults[type]) : std::nullopt;
     }
-};
-
-struct InMemoryDesktopEntries : DesktopEntryReader {
-    QHash<QUrl, DesktopEntry> entries;
-
-    std::optional<DesktopEntry> read(const QUrl &fileUrl) const override
+    QList<DesktopEntry> applications(const QString &type) const override { return listed.value(type); }
+    void setDefaultApplication(const QUrl &application, const QString &type) const override
     {
-        if (auto it = entries.find(fileUrl); it != entries.end())
-            return *it;
-        return std::nullopt;
+        requests.append({application, type});
+        requestThread = QThread::currentThread();
     }
-};
-
-struct InMemoryFiles : FileSystem {
-    QHash<QString, QByteArray> files;
-
-    bool exists(const QString &path) const override { return files.contains(path); }
-    QByteArray readAll(const QString &path) const override { return files.value(path); }
+    std::optional<DesktopEntry> read(const QUrl &url) const override
+    {
+        return entries.contains(url) ? std::optional(entries[url]) : std::nullopt;
+    }
+    bool exists(const QString &path) const override { return path == listPath && !list.isNull(); }
+    QByteArray readAll(const QString &) const override { return list; }
     QString displayName(const QString &path) const override { return path.section(u'/', -1); }
-};
-
-// Reads "type=handler" lines ("type=" for none); "!" anywhere makes the bytes unreadable.
-struct LineHandlerListReader : ContentTypeHandlerListReader {
     QList<LaunchServicesContentTypeHandler>
     registeredContentTypeHandlers(const QByteArray &bytes) const override
     {
@@ -94,31 +72,20 @@ struct LineHandlerListReader : ContentTypeHandlerListReader {
             throw HandlerListFormatError(u"bad line"_qs);
         QList<LaunchServicesContentTypeHandler> result;
         for (const QByteArray &line : bytes.split('\n')) {
-            if (line.isEmpty())
-                continue;
-            const QList<QByteArray> parts = line.split('=');
-            const QString handler = QString::fromUtf8(parts.value(1));
-            result.append({QString::fromUtf8(parts.value(0)),
-                           handler.isEmpty() ? std::nullopt : std::optional<QString>(handler)});
+            const QString handler = QString::fromUtf8(line.split('=').value(1));
+            if (!line.isEmpty())
+                result.append({QString::fromUtf8(line.split('=').value(0)),
+                               handler.isEmpty() ? std::nullopt : std::optional(handler)});
         }
         return result;
     }
 };
 
-struct InMemoryWorkspace {
-    std::shared_ptr<InMemoryContentTypes> contentTypes = std::make_shared<InMemoryContentTypes>();
-    std::shared_ptr<InMemoryApplications> applications = std::make_shared<InMemoryApplications>();
-    std::shared_ptr<InMemoryDesktopEntries> desktopEntries = std::make_shared<InMemoryDesktopEntries>();
-    std::shared_ptr<InMemoryFiles> files = std::make_shared<InMemoryFiles>();
-
-    static inline const QString listPath = u"/home/u/.config/mimeapps.list"_qs;
-
-    WorkspaceFileAssociationClient client() const
-    {
-        return WorkspaceFileAssociationClient(QUrl::fromLocalFile(listPath),
-                                              std::make_shared<LineHandlerListReader>(),
-                                              {contentTypes, applications, desktopEntries, files});
-    }
+struct WorkspaceClientTest : ::testing::Test {
+    std::shared_ptr<FakeWorkspace> fake = std::make_shared<FakeWorkspace>();
+    WorkspaceFileAssociationClient client{QUrl::fromLocalFile(listPath),
+                                          std::shared_ptr<ContentTypeHandlerListReader>(fake),
+                                          {fake, fake, fake, fake}};
 };
 
 DesktopEntry entry(const QString &path, std::optional<QString> identifier,
@@ -128,7 +95,7 @@ DesktopEntry entry(const QString &path, std::optional<QString> identifier,
     return {QUrl::fromLocalFile(path), std::move(identifier), std::move(localizedName), std::move(name)};
 }
 
-template <typename Operation> FileAssociationError associationFailure(Operation &&operation)
+template <typename Operation> FileAssociationError failureOf(Operation &&operation)
 {
     try {
         operation();
@@ -139,63 +106,47 @@ template <typename Operation> FileAssociationError associationFailure(Operation 
     return FileAssociationError::noRecentChange();
 }
 
-} // namespace
-
-// Unreadable lists, unknown extensions and types, and refused changes are checked against
-// the real desktop by the Linux client's tests.
-TEST(WorkspaceClientRegisteredTypes, MissingAndMalformedLists)
+// Agreement with the desktop is checked on the real ports by the Linux client's tests; these
+// are the client's own rules, which no standard desktop tree exercises.
+TEST_F(WorkspaceClientTest, RegisteredTypesSkipUnknownTypesKeepFirstPerExtensionAndSort)
 {
-    InMemoryWorkspace workspace;
-    EXPECT_TRUE(workspace.client().loadRegisteredContentTypes().isEmpty());
-
-    workspace.files->files.insert(InMemoryWorkspace::listPath, "text/plain=a!");
+    EXPECT_TRUE(client.loadRegisteredContentTypes().isEmpty()); // no list at all
+    fake->list = "text/plain=a!";
     try {
-        workspace.client().loadRegisteredContentTypes();
-        FAIL();
+        client.loadRegisteredContentTypes();
+        ADD_FAILURE();
     } catch (const HandlerListFormatError &error) {
         // The reader knows only bytes; the client names the file.
-        EXPECT_EQ(error.path(), InMemoryWorkspace::listPath);
-        EXPECT_TRUE(error.localizedDescription().contains(InMemoryWorkspace::listPath));
+        EXPECT_EQ(error.path(), listPath);
+        EXPECT_TRUE(error.localizedDescription().contains(listPath));
         EXPECT_TRUE(error.localizedDescription().contains(u"bad line"_qs));
     }
-}
 
-TEST(WorkspaceClientRegisteredTypes, SkipsUnknownTypesKeepsFirstPerExtensionAndSorts)
-{
-    InMemoryWorkspace workspace;
-    workspace.contentTypes->add(u"text/plain"_qs, u"txt"_qs);
-    workspace.contentTypes->add(u"application/pdf"_qs, u"pdf"_qs);
-    workspace.contentTypes->add(u"inode/directory"_qs, QString());
+    fake->add(u"text/plain"_qs, u"txt"_qs);
+    fake->add(u"application/pdf"_qs, u"pdf"_qs);
+    fake->add(u"inode/directory"_qs, QString());
     // An alias: the registry answers with its canonical name, the list keeps its own text.
-    workspace.contentTypes->typeByIdentifier.insert(u"application/x-pdf"_qs,
-                                                    {u"application/pdf"_qs, u"pdf"_qs});
-    workspace.contentTypes->add(u"application/x-compressed-tar"_qs, u".TAR.GZ"_qs);
-    workspace.files->files.insert(InMemoryWorkspace::listPath, "x-scheme-handler/https=browser.desktop\n"
-                                                               "application/x-pdf=viewer.desktop\n"
-                                                               "text/plain=\n"
-                                                               "inode/directory=files.desktop\n"
-                                                               "application/pdf=other.desktop\n"
-                                                               "application/x-compressed-tar=ark.desktop\n");
-
-    const QList<RegisteredContentType> expected{
-        {u"pdf"_qs, u"application/x-pdf"_qs, u"viewer.desktop"_qs},
-        {u"tar.gz"_qs, u"application/x-compressed-tar"_qs, u"ark.desktop"_qs},
-        {u"txt"_qs, u"text/plain"_qs, std::nullopt},
-    };
-    EXPECT_EQ(workspace.client().loadRegisteredContentTypes(), expected);
+    fake->typeByIdentifier.insert(u"application/x-pdf"_qs, {u"application/pdf"_qs, u"pdf"_qs});
+    fake->add(u"application/x-compressed-tar"_qs, u".TAR.GZ"_qs);
+    fake->list = "x-scheme-handler/https=browser.desktop\napplication/x-pdf=viewer.desktop\ntext/plain=\n"
+                 "inode/directory=files.desktop\napplication/pdf=other.desktop\n"
+                 "application/x-compressed-tar=ark.desktop\n";
+    EXPECT_EQ(
+        client.loadRegisteredContentTypes(),
+        (QList<RegisteredContentType>{{u"pdf"_qs, u"application/x-pdf"_qs, u"viewer.desktop"_qs},
+                                      {u"tar.gz"_qs, u"application/x-compressed-tar"_qs, u"ark.desktop"_qs},
+                                      {u"txt"_qs, u"text/plain"_qs, std::nullopt}}));
 
     // One preferred extension that the normaliser rejects loses the whole list.
-    workspace.contentTypes->add(u"application/x-odd"_qs, u"a b"_qs);
-    workspace.files->files[InMemoryWorkspace::listPath].append("application/x-odd=odd.desktop\n");
-    const FileAssociationError error =
-        associationFailure([&] { workspace.client().loadRegisteredContentTypes(); });
-    EXPECT_EQ(error.kind(), FileAssociationError::Kind::invalidExtension);
+    fake->add(u"application/x-odd"_qs, u"a b"_qs);
+    fake->list.append("application/x-odd=odd.desktop\n");
+    EXPECT_EQ(failureOf([&] { client.loadRegisteredContentTypes(); }).kind(),
+              FileAssociationError::Kind::invalidExtension);
 }
 
-TEST(WorkspaceClientAssociation, BuildsCandidatesWithTheDefaultFirstAndOnce)
+TEST_F(WorkspaceClientTest, CandidatesHaveTheDefaultFirstAndEachAppOnce)
 {
-    InMemoryWorkspace workspace;
-    workspace.contentTypes->add(u"application/pdf"_qs, u"pdf"_qs);
+    fake->add(u"application/pdf"_qs, u"pdf"_qs);
     const DesktopEntry viewer =
         entry(u"/usr/share/applications/viewer.desktop"_qs, u"viewer.desktop"_qs, u"문서 보기"_qs);
     const DesktopEntry editor =
@@ -203,75 +154,43 @@ TEST(WorkspaceClientAssociation, BuildsCandidatesWithTheDefaultFirstAndOnce)
     // Listed twice, once through a path that standardises to the same file.
     const DesktopEntry editorAgain = entry(u"/usr/share/applications/../applications/editor.desktop"_qs,
                                            u"editor.desktop"_qs, u"Other name"_qs);
-    workspace.applications->listed.insert(u"application/pdf"_qs, {editor, editorAgain, viewer});
-
+    fake->listed.insert(u"application/pdf"_qs, {editor, editorAgain, viewer});
     const AssociatedApp viewerApp(u"문서 보기"_qs, u"viewer.desktop"_qs, viewer.url);
     const AssociatedApp editorApp(u"Editor"_qs, u"editor.desktop"_qs, editor.url);
 
-    FileAssociation association = workspace.client().loadAssociation(u" .PDF"_qs);
-    EXPECT_EQ(association,
+    EXPECT_EQ(client.loadAssociation(u" .PDF"_qs),
               FileAssociation(u"pdf"_qs, u"application/pdf"_qs, std::nullopt, {editorApp, viewerApp}));
+    fake->defaults.insert(u"application/pdf"_qs, viewer);
+    EXPECT_EQ(client.loadAssociation(u"pdf"_qs),
+              FileAssociation(u"pdf"_qs, u"application/pdf"_qs, viewerApp, {viewerApp, editorApp}));
 
-    workspace.applications->defaults.insert(u"application/pdf"_qs, viewer);
-    association = workspace.client().loadAssociation(u"pdf"_qs);
-    EXPECT_EQ(association.currentApp(), viewerApp);
-    EXPECT_EQ(association.candidateApps(), (QList<AssociatedApp>{viewerApp, editorApp}));
-
-    // A default that the registry does not list still leads the candidates.
-    const DesktopEntry outside = entry(u"/opt/app/outside.desktop"_qs, u"outside.desktop"_qs);
-    workspace.applications->defaults.insert(u"application/pdf"_qs, outside);
-    association = workspace.client().loadAssociation(u"pdf"_qs);
-    ASSERT_EQ(association.candidateApps().size(), 3);
-    EXPECT_EQ(association.candidateApps().first().name(), u"outside.desktop"_qs);
-    EXPECT_EQ(association.candidateApps().first(), association.currentApp());
-}
-
-TEST(WorkspaceClientAssociation, Failures)
-{
-    InMemoryWorkspace workspace;
-    workspace.contentTypes->add(u"application/pdf"_qs, u"pdf"_qs);
-    const auto client = workspace.client();
-
-    EXPECT_EQ(associationFailure([&] { client.loadAssociation(u"a/b"_qs); }).kind(),
-              FileAssociationError::Kind::invalidExtension);
+    // A default that the registry does not list still leads the candidates, named by its file.
+    fake->defaults.insert(u"application/pdf"_qs,
+                          entry(u"/opt/app/outside.desktop"_qs, u"outside.desktop"_qs));
+    const FileAssociation outside = client.loadAssociation(u"pdf"_qs);
+    ASSERT_EQ(outside.candidateApps().size(), 3);
+    EXPECT_EQ(outside.candidateApps().first().name(), u"outside.desktop"_qs);
+    EXPECT_EQ(outside.candidateApps().first(), outside.currentApp());
 
     // One listed application without an identifier loses the whole association.
-    workspace.applications->listed.insert(
-        u"application/pdf"_qs, {entry(u"/usr/share/applications/ok.desktop"_qs, u"ok.desktop"_qs),
-                                entry(u"/usr/share/applications/./broken app.desktop"_qs, std::nullopt)});
+    fake->listed[u"application/pdf"_qs].append(entry(u"/usr/share/applications/./broken app.desktop"_qs, {}));
     EXPECT_EQ(
-        associationFailure([&] { client.loadAssociation(u"pdf"_qs); }),
+        failureOf([&] { client.loadAssociation(u"pdf"_qs); }),
         FileAssociationError::appMissingBundleIdentifier(u"/usr/share/applications/broken app.desktop"_qs));
+    EXPECT_EQ(failureOf([&] { client.loadAssociation(u"a/b"_qs); }).kind(),
+              FileAssociationError::Kind::invalidExtension);
 }
 
-TEST(WorkspaceClientApp, NameFallbacks)
+TEST_F(WorkspaceClientTest, AnEmptyNameIsANameAndChangesRunOffTheCallingThread)
 {
-    InMemoryWorkspace workspace;
-    const QString path = u"/home/u/.local/share/applications/메모 app.desktop"_qs;
-    const QUrl url = QUrl::fromLocalFile(path);
-    const auto client = workspace.client();
-    const auto nameWith = [&](std::optional<QString> localizedName, std::optional<QString> name) {
-        workspace.desktopEntries->entries.insert(url, entry(path, u"id"_qs, localizedName, name));
-        return client.app(url).name();
-    };
-    EXPECT_EQ(nameWith(u"메모"_qs, u"Notes"_qs), u"메모"_qs);
-    EXPECT_EQ(nameWith(std::nullopt, u"Notes"_qs), u"Notes"_qs);
-    EXPECT_EQ(nameWith(QString(), u"Notes"_qs), QString()); // an empty name is a name
-    EXPECT_EQ(nameWith(std::nullopt, std::nullopt), u"메모 app.desktop"_qs);
+    const QUrl url = QUrl::fromLocalFile(u"/home/u/.local/share/applications/memo.desktop"_qs);
+    fake->entries.insert(url, {url, u"memo.desktop"_qs, QString(), u"Notes"_qs});
+    EXPECT_EQ(client.app(url).name(), QString());
+    fake->add(u"application/pdf"_qs, u"pdf"_qs);
+
+    test::waitForTask(client.setDefaultApplication(client.app(url), u"application/pdf"_qs));
+    EXPECT_EQ(fake->requests, (QList<std::pair<QUrl, QString>>{{url, u"application/pdf"_qs}}));
+    EXPECT_NE(fake->requestThread, QThread::currentThread());
 }
 
-// Refusals crossing back as typed failures are checked on the real ports by the Linux client's tests.
-TEST(WorkspaceClientSetDefault, RunsOffTheCallingThread)
-{
-    InMemoryWorkspace workspace;
-    const auto &applications = workspace.applications;
-    workspace.contentTypes->add(u"application/pdf"_qs, u"pdf"_qs);
-    const AssociatedApp viewer(u"Viewer"_qs, u"viewer.desktop"_qs,
-                               QUrl::fromLocalFile(u"/usr/share/applications/viewer.desktop"_qs));
-    const auto client = workspace.client();
-
-    waitForTask(client.setDefaultApplication(viewer, u"application/pdf"_qs));
-    ASSERT_EQ(applications->requests.size(), 1);
-    EXPECT_EQ(applications->requests.first(), std::make_pair(viewer.url(), u"application/pdf"_qs));
-    EXPECT_NE(applications->thread, QThread::currentThread());
-}
+} // namespace

@@ -4,7 +4,6 @@
 #include "core/model/FileExtensionNormalizer.h"
 
 #include <QCoroFuture>
-#include <QMutexLocker>
 #include <QtConcurrent/QtConcurrentRun>
 
 namespace halvora::test {
@@ -31,12 +30,9 @@ QList<RegisteredContentType> InMemoryFileAssociationClient::loadRegisteredConten
 
 FileAssociation InMemoryFileAssociationClient::loadAssociation(const QString &extension) const
 {
-    {
-        QMutexLocker lock(&mutex_);
-        loadCalls_.append(extension);
-    }
-    const QString normalized = FileExtensionNormalizer::normalize(extension);
     QMutexLocker lock(&mutex_);
+    loadCalls_.append(extension);
+    const QString normalized = FileExtensionNormalizer::normalize(extension);
     if (const std::exception_ptr failure = loadFailures_.value(normalized))
         std::rethrow_exception(failure);
     const auto found = associations_.constFind(normalized);
@@ -53,10 +49,9 @@ QCoro::Task<void> InMemoryFileAssociationClient::setDefaultApplication(Associate
         QMutexLocker lock(&mutex_);
         requests_.append({app, contentTypeIdentifier});
         if (holding_) {
-            auto promise = std::make_shared<QPromise<void>>();
-            promise->start();
-            release = promise->future();
-            held_.append(std::move(promise));
+            held_.append(std::make_shared<QPromise<void>>());
+            held_.last()->start();
+            release = held_.last()->future();
         }
     }
     if (release)
@@ -77,12 +72,10 @@ void InMemoryFileAssociationClient::finishDefaultApplication(const AssociatedApp
         return;
     // Like the desktop: the new default heads the candidates of every extension of the type.
     for (FileAssociation &association : associations_) {
-        if (association.contentTypeIdentifier() != contentTypeIdentifier)
-            continue;
-        QList<AssociatedApp> candidates{app};
-        candidates.append(association.candidateApps());
-        association = FileAssociation(association.fileExtension(), contentTypeIdentifier, app,
-                                      uniquedByAppIdentity(candidates));
+        if (association.contentTypeIdentifier() == contentTypeIdentifier)
+            association = FileAssociation(
+                association.fileExtension(), contentTypeIdentifier, app,
+                uniquedByAppIdentity(QList<AssociatedApp>{app} + association.candidateApps()));
     }
 }
 

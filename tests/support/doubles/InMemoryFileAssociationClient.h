@@ -18,11 +18,11 @@
 
 namespace halvora::test {
 
-// A system client whose answers and failures a test sets, and whose requests it can hold.
-// It behaves like the real one where callers can tell: extensions are normalised, unknown
-// ones have no content type, and a successful change makes later loads report the new
-// default (unless switched off).
-// Thread-safe; setDefaultApplication does its work on the background executor.
+// A system client whose answers and failures a test sets (failures with std::make_exception_ptr,
+// cleared with a null pointer), and whose requests it can hold. Like the real one, it
+// normalises extensions, unknown ones have no content type, and a successful change makes
+// later loads report the new default (unless switched off). Thread-safe; setDefaultApplication
+// does its work on the background executor.
 class InMemoryFileAssociationClient : public FileAssociationSystemClient {
 public:
     struct DefaultApplicationRequest {
@@ -31,7 +31,6 @@ public:
         bool operator==(const DefaultApplicationRequest &) const = default;
     };
 
-    // --- answers ---------------------------------------------------------------------
     void setRegisteredContentTypes(QList<RegisteredContentType> types)
     {
         QMutexLocker lock(&mutex_);
@@ -56,7 +55,6 @@ public:
         changesTakeEffect_ = takeEffect;
     }
 
-    // --- failures (a null pointer clears); use std::make_exception_ptr(error) ---------
     void failRegisteredContentTypes(std::exception_ptr failure)
     {
         QMutexLocker lock(&mutex_);
@@ -73,9 +71,8 @@ public:
         requestFailure_ = std::move(failure);
     }
 
-    // --- holding requests until the test releases them -------------------------------
-    // While holding, a new setDefaultApplication waits (without blocking any thread) until
-    // released; its outcome is decided at release, so failures may be set in between.
+    // While holding, a new setDefaultApplication waits (blocking no thread) until released; its
+    // outcome is decided at release, so failures may be set in between.
     void holdDefaultApplicationRequests()
     {
         QMutexLocker lock(&mutex_);
@@ -89,7 +86,6 @@ public:
     // Releases every waiting request and stops holding.
     void releaseDefaultApplicationRequests();
 
-    // --- what was asked --------------------------------------------------------------
     // The extension texts exactly as callers passed them, in call order.
     QList<QString> loadAssociationCalls() const
     {
@@ -108,7 +104,6 @@ public:
         requests_.clear();
     }
 
-    // --- the interface ---------------------------------------------------------------
     QList<RegisteredContentType> loadRegisteredContentTypes() const override;
     FileAssociation loadAssociation(const QString &extension) const override;
     QCoro::Task<void> setDefaultApplication(AssociatedApp app, QString contentTypeIdentifier) const override;
@@ -120,14 +115,10 @@ private:
     QList<RegisteredContentType> registeredTypes_;
     mutable QHash<QString, FileAssociation> associations_;
     bool changesTakeEffect_ = true;
-
-    std::exception_ptr registeredFailure_;
+    std::exception_ptr registeredFailure_, requestFailure_;
     QHash<QString, std::exception_ptr> loadFailures_;
-    std::exception_ptr requestFailure_;
-
     bool holding_ = false;
     mutable QList<std::shared_ptr<QPromise<void>>> held_;
-
     mutable QList<QString> loadCalls_;
     mutable QList<DefaultApplicationRequest> requests_;
 };

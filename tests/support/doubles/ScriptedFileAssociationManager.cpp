@@ -3,83 +3,57 @@
 #include "core/model/FileAssociationError.h"
 #include "core/model/FileExtensionNormalizer.h"
 
-#include <QtDebug>
-
-#include <utility>
+#include <algorithm>
 
 namespace halvora::test {
 
 namespace {
 
-constexpr qsizetype historyLimit = 50;
-
 // Records get strictly increasing times so that the history order is predictable.
 Timestamp nextRecordTime()
 {
     static double seconds = 700'000'000.0;
-    seconds += 1.0;
-    return Timestamp(seconds);
+    return Timestamp(seconds += 1.0);
 }
 
-FileAssociation withCurrentApp(const FileAssociation &association, std::optional<AssociatedApp> app)
-{
-    return FileAssociation(association.fileExtension(), association.contentTypeIdentifier(), std::move(app),
-                           association.candidateApps());
-}
-
-} // namespace
-
-ScriptedFileAssociationManager::~ScriptedFileAssociationManager()
-{
-    if (const int waiting = heldCount())
-        qWarning("ScriptedFileAssociationManager: %d held calls were never released", waiting);
-}
-
-// --- answers -----------------------------------------------------------------------------
-
-void ScriptedFileAssociationManager::setAssociation(FileAssociation association)
-{
-    for (auto &existing : registered_) {
-        if (existing.fileExtension() == association.fileExtension()) {
-            existing = association;
-            return;
-        }
-    }
-    extra_.insert(association.fileExtension(), std::move(association));
-}
-
-std::optional<FileAssociation> ScriptedFileAssociationManager::association(const QString &fileExtension) const
-{
-    for (const auto &existing : registered_) {
-        if (existing.fileExtension() == fileExtension)
-            return existing;
-    }
-    const auto found = extra_.constFind(fileExtension);
-    if (found != extra_.constEnd())
-        return *found;
-    return std::nullopt;
-}
-
-void ScriptedFileAssociationManager::setDefaultForType(const QString &contentTypeIdentifier,
-                                                       const std::optional<AssociatedApp> &app)
-{
-    for (auto &existing : registered_) {
-        if (existing.contentTypeIdentifier() == contentTypeIdentifier)
-            existing = withCurrentApp(existing, app);
-    }
-    for (auto &existing : extra_) {
-        if (existing.contentTypeIdentifier() == contentTypeIdentifier)
-            existing = withCurrentApp(existing, app);
-    }
-}
-
-void ScriptedFileAssociationManager::rethrowIfSet(const std::exception_ptr &failure)
+void rethrowIfSet(const std::exception_ptr &failure)
 {
     if (failure)
         std::rethrow_exception(failure);
 }
 
-// --- holding ------------------------------------------------------------------------------
+} // namespace
+
+FileAssociation *ScriptedFileAssociationManager::find(const QString &extension)
+{
+    for (QList<FileAssociation> *list : {&registered_, &extra_}) {
+        for (FileAssociation &existing : *list) {
+            if (existing.fileExtension() == extension)
+                return &existing;
+        }
+    }
+    return nullptr;
+}
+
+void ScriptedFileAssociationManager::setAssociation(FileAssociation association)
+{
+    if (FileAssociation *existing = find(association.fileExtension()))
+        *existing = std::move(association);
+    else
+        extra_.append(std::move(association));
+}
+
+void ScriptedFileAssociationManager::setDefaultForType(const QString &contentTypeIdentifier,
+                                                       const std::optional<AssociatedApp> &app)
+{
+    for (QList<FileAssociation> *list : {&registered_, &extra_}) {
+        for (FileAssociation &existing : *list) {
+            if (existing.contentTypeIdentifier() == contentTypeIdentifier)
+                existing = FileAssociation(existing.fileExtension(), contentTypeIdentifier, app,
+                                           existing.candidateApps());
+        }
+    }
+}
 
 int ScriptedFileAssociationManager::heldCount() const
 {
@@ -106,13 +80,11 @@ void ScriptedFileAssociationManager::releaseAll()
 {
     holding_.clear();
     // A released call may start new calls; they are not held any more, so this ends.
-    for (bool any = true; any;) {
-        any = false;
+    while (heldCount() > 0) {
         for (auto operation : {Operation::loadRegisteredAssociations, Operation::loadAssociation,
-                               Operation::applyDefaultApplication, Operation::undoChange}) {
-            while (releaseNext(operation))
-                any = true;
-        }
+                               Operation::applyDefaultApplication, Operation::undoChange})
+            while (releaseNext(operation)) {
+            }
     }
 }
 
@@ -127,25 +99,10 @@ ScriptedFileAssociationManager::GateAwaiter ScriptedFileAssociationManager::ente
     return GateAwaiter{gate};
 }
 
-// --- what was asked -------------------------------------------------------------------------
-
 int ScriptedFileAssociationManager::callCount(Operation operation) const
 {
-    int count = 0;
-    for (const auto &call : calls_)
-        count += call.operation == operation ? 1 : 0;
-    return count;
-}
-
-// --- the interface ----------------------------------------------------------------------------
-
-FileAssociation ScriptedFileAssociationManager::answer(const QString &normalizedExtension) const
-{
-    rethrowIfSet(loadFailures_.value(normalizedExtension));
-    auto found = association(normalizedExtension);
-    if (!found)
-        throw FileAssociationError::contentTypeUnavailable(normalizedExtension);
-    return *found;
+    return int(
+        std::count_if(calls_.begin(), calls_.end(), [&](const Call &c) { return c.operation == operation; }));
 }
 
 QCoro::Task<QList<FileAssociation>> ScriptedFileAssociationManager::loadRegisteredAssociations()
@@ -159,7 +116,12 @@ QCoro::Task<QList<FileAssociation>> ScriptedFileAssociationManager::loadRegister
 QCoro::Task<FileAssociation> ScriptedFileAssociationManager::loadAssociation(QString extension)
 {
     co_await enter(Operation::loadAssociation, extension);
-    co_return answer(FileExtensionNormalizer::normalize(extension));
+    const QString normalized = FileExtensionNormalizer::normalize(extension);
+    rethrowIfSet(loadFailures_.value(normalized));
+    const FileAssociation *found = find(normalized);
+    if (!found)
+        throw FileAssociationError::contentTypeUnavailable(normalized);
+    co_return *found;
 }
 
 QCoro::Task<AssociationChangeRecord>
@@ -168,7 +130,6 @@ ScriptedFileAssociationManager::applyDefaultApplication(AssociatedApp app, FileA
     const QString extension = association.fileExtension();
     co_await enter(Operation::applyDefaultApplication, extension);
     rethrowIfSet(applyFailures_.value(extension));
-
     const Outcome outcome =
         applyOutcomes_.value(extension, Outcome{AssociationVerificationStatus::verified, {}});
     AssociationChangeRecord record(newRecordIdentifier(), extension, association.contentTypeIdentifier(),
@@ -176,11 +137,8 @@ ScriptedFileAssociationManager::applyDefaultApplication(AssociatedApp app, FileA
                                    outcome.message);
     if (!isFailure(outcome.status))
         setDefaultForType(association.contentTypeIdentifier(), app);
-    if (recordingFailure_)
-        std::rethrow_exception(recordingFailure_);
+    rethrowIfSet(recordingFailure_);
     history_.prepend(record);
-    if (history_.size() > historyLimit)
-        history_ = history_.first(historyLimit);
     co_return record;
 }
 
@@ -196,14 +154,12 @@ ScriptedFileAssociationManager::undoChange(AssociationChangeRecord record)
     co_await enter(Operation::undoChange, record.id());
     if (!record.previousApp())
         throw FileAssociationError::noPreviousApplication(record.fileExtension());
-
     const Outcome outcome =
         undoOutcomes_.value(record.fileExtension(), Outcome{AssociationVerificationStatus::undoVerified, {}});
     const AssociationChangeRecord updated = record.updating(outcome.status, outcome.message);
     if (!isFailure(outcome.status))
         setDefaultForType(record.contentTypeIdentifier(), record.previousApp());
-    if (recordingFailure_)
-        std::rethrow_exception(recordingFailure_);
+    rethrowIfSet(recordingFailure_);
     for (auto &existing : history_) {
         if (existing.id() == record.id())
             existing = updated;

@@ -20,66 +20,54 @@ namespace halvora::test {
 // behaves like a cooperative system: extensions are normalised (invalid text throws the
 // normaliser's error), a change takes effect for every extension of its content type and is
 // recorded as verified at the head of the history, an undo restores the previous app and
-// marks its record undone in place.
+// marks its record undone in place. Failures are set with std::make_exception_ptr and
+// cleared with a null pointer.
 //
-// Holding: while an operation is held, each new call of it waits at its own gate until
-// the test releases it; the answer is read at release, so a test may change answers or
-// failures in between. Releasing resumes the waiting coroutine (and whatever awaits it)
-// synchronously inside release(), so no event loop is needed. Unheld calls finish before
-// they return. Main thread only.
+// While an operation is held, each new call of it waits at its own gate; answers are read at
+// release, and release resumes the waiting coroutine (and whatever awaits it) synchronously,
+// so no event loop is needed. Unheld calls finish before they return. Main thread only.
 class ScriptedFileAssociationManager : public FileAssociationManaging {
 public:
     enum class Operation { loadRegisteredAssociations, loadAssociation, applyDefaultApplication, undoChange };
-
     struct Call {
         Operation operation;
-        // The extension as passed (load, apply) or the record id (undo); empty otherwise.
-        QString argument;
+        QString argument; // the extension as passed (load, apply) or the record id (undo)
         bool operator==(const Call &) const = default;
     };
 
-    ScriptedFileAssociationManager() = default;
-    // Warns when held calls were never released: their coroutines would leak.
-    ~ScriptedFileAssociationManager() override;
-
-    // --- answers ---------------------------------------------------------------------
-    // What loadRegisteredAssociations returns; each also answers loadAssociation.
+    // Each registered association also answers loadAssociation.
     void setRegisteredAssociations(QList<FileAssociation> associations)
     {
         registered_ = std::move(associations);
     }
-    // Answers loadAssociation for its extension without listing it as registered.
+    // Answers loadAssociation for its extension (without registering it, unless it already is).
     void setAssociation(FileAssociation association);
-    std::optional<FileAssociation> association(const QString &fileExtension) const;
     void setHistory(QList<AssociationChangeRecord> history) { history_ = std::move(history); }
-    // Outcome of later applies (or undos) for one extension; a failure status leaves the
-    // association unchanged. A message of none records no message.
-    void setApplyOutcome(const QString &fileExtension, AssociationVerificationStatus status,
+    // Outcome of later applies (or undos) of one extension; a failure leaves the association as it was.
+    void setApplyOutcome(const QString &extension, AssociationVerificationStatus status,
                          std::optional<QString> message = std::nullopt)
     {
-        applyOutcomes_.insert(fileExtension, Outcome{status, std::move(message)});
+        applyOutcomes_.insert(extension, Outcome{status, std::move(message)});
     }
-    void setUndoOutcome(const QString &fileExtension, AssociationVerificationStatus status,
+    void setUndoOutcome(const QString &extension, AssociationVerificationStatus status,
                         std::optional<QString> message = std::nullopt)
     {
-        undoOutcomes_.insert(fileExtension, Outcome{status, std::move(message)});
+        undoOutcomes_.insert(extension, Outcome{status, std::move(message)});
     }
 
-    // --- failures (a null pointer clears); use std::make_exception_ptr(error) ---------
     void failRegisteredAssociations(std::exception_ptr failure) { registeredFailure_ = std::move(failure); }
-    void failLoadAssociation(const QString &fileExtension, std::exception_ptr failure)
+    void failLoadAssociation(const QString &extension, std::exception_ptr failure)
     {
-        loadFailures_.insert(fileExtension, std::move(failure));
+        loadFailures_.insert(extension, std::move(failure));
     }
     void failChangeHistory(std::exception_ptr failure) { historyFailure_ = std::move(failure); }
-    void failApply(const QString &fileExtension, std::exception_ptr failure)
+    void failApply(const QString &extension, std::exception_ptr failure)
     {
-        applyFailures_.insert(fileExtension, std::move(failure));
+        applyFailures_.insert(extension, std::move(failure));
     }
     // Changes and undos still take effect but are not recorded: they throw this failure.
     void failRecording(std::exception_ptr failure) { recordingFailure_ = std::move(failure); }
 
-    // --- holding ---------------------------------------------------------------------
     void hold(Operation operation) { holding_.insert(operation, true); }
     int heldCount(Operation operation) const { return int(held_.value(operation).size()); }
     int heldCount() const;
@@ -89,12 +77,10 @@ public:
     // Stops holding everything and releases every waiting call, oldest first.
     void releaseAll();
 
-    // --- what was asked --------------------------------------------------------------
     const QList<Call> &calls() const { return calls_; }
     int callCount(Operation operation) const;
     void clearCalls() { calls_.clear(); }
 
-    // --- the interface ---------------------------------------------------------------
     QCoro::Task<QList<FileAssociation>> loadRegisteredAssociations() override;
     QCoro::Task<FileAssociation> loadAssociation(QString extension) override;
     QCoro::Task<AssociationChangeRecord> applyDefaultApplication(AssociatedApp app,
@@ -120,25 +106,17 @@ private:
 
     GateAwaiter enter(Operation operation, QString argument);
     bool release(Operation operation, bool newest);
-    FileAssociation answer(const QString &normalizedExtension) const;
+    FileAssociation *find(const QString &extension);
     void setDefaultForType(const QString &contentTypeIdentifier, const std::optional<AssociatedApp> &app);
-    static void rethrowIfSet(const std::exception_ptr &failure);
 
     QList<FileAssociation> registered_;
-    QHash<QString, FileAssociation> extra_;
+    QList<FileAssociation> extra_;
     QList<AssociationChangeRecord> history_;
-    QHash<QString, Outcome> applyOutcomes_;
-    QHash<QString, Outcome> undoOutcomes_;
-
-    std::exception_ptr registeredFailure_;
-    QHash<QString, std::exception_ptr> loadFailures_;
-    std::exception_ptr historyFailure_;
-    std::exception_ptr recordingFailure_;
-    QHash<QString, std::exception_ptr> applyFailures_;
-
+    QHash<QString, Outcome> applyOutcomes_, undoOutcomes_;
+    std::exception_ptr registeredFailure_, historyFailure_, recordingFailure_;
+    QHash<QString, std::exception_ptr> loadFailures_, applyFailures_;
     QHash<Operation, bool> holding_;
     QHash<Operation, std::deque<std::shared_ptr<Gate>>> held_;
-
     QList<Call> calls_;
 };
 
