@@ -10,6 +10,8 @@
 
 #include <mutex>
 
+#include <unistd.h>
+
 namespace halvora {
 
 namespace {
@@ -35,48 +37,72 @@ bool same(const std::vector<std::optional<FileStamp>> &a, const std::vector<std:
     return true;
 }
 
-// Extension -> types with the glob "*.EXT", read from the "weight:type:glob[:flags]" lines
-// of the glob lists (one small text file each, where asking the database type by type would
-// parse a file per type); built again when a list changes.
-QStringList typesWithGlob(const QString &extension)
+// What the glob lists say, read from their "weight:type:glob[:flags]" lines (one small text
+// file per MIME directory, where asking the database type by type parses a file per type).
+struct GlobTable {
+    // Extension -> types with the glob "*.EXT".
+    QHash<QString, QStringList> byExtension;
+    struct TypeGlobs {
+        // The index of the only list that names the type; -2 when several do.
+        qsizetype directory = -1;
+        // Globs the database counts as suffixes ("*." then no '*' or '?'), in list order.
+        QStringList suffixes;
+    };
+    QHash<QString, TypeGlobs> byType;
+};
+
+// Built again when a list appeared, went or changed.
+std::shared_ptr<const GlobTable> globTable(const QStringList &files)
 {
     static std::mutex mutex;
-    static QHash<QString, QStringList> byExtension;
+    static std::shared_ptr<const GlobTable> table;
     static QStringList builtFiles;
     static std::vector<std::optional<FileStamp>> builtFrom;
-    static bool built = false;
-    const QStringList files = globFiles();
     std::vector<std::optional<FileStamp>> stamps;
     for (const QString &file : files)
         stamps.push_back(FileStamp::of(file));
     const std::lock_guard lock(mutex);
-    if (!built || files != builtFiles || !same(stamps, builtFrom)) {
-        byExtension.clear();
-        for (const QString &path : files) {
-            QFile file(path);
-            if (!file.open(QIODevice::ReadOnly))
+    if (table && files == builtFiles && same(stamps, builtFrom))
+        return table;
+    auto built = std::make_shared<GlobTable>();
+    for (qsizetype index = 0; index < files.size(); ++index) {
+        QFile file(files[index]);
+        if (!file.open(QIODevice::ReadOnly))
+            continue;
+        for (const QByteArray &line : file.readAll().split('\n')) {
+            const QList<QByteArray> fields = line.split(':');
+            if (line.startsWith('#') || fields.size() < 3)
                 continue;
-            for (const QByteArray &line : file.readAll().split('\n')) {
-                const QList<QByteArray> fields = line.split(':');
-                if (line.startsWith('#') || fields.size() < 3 || !fields[2].startsWith("*."))
-                    continue;
-                const QString type = QString::fromUtf8(fields[1]);
-                const QString suffix = QString::fromUtf8(fields[2].mid(2));
-                // The byte-stream type and inode types never describe a file's contents.
-                if (type == QStringLiteral("application/octet-stream") ||
-                    type.startsWith(QStringLiteral("inode/")) || suffix.contains(u'*') ||
-                    suffix.contains(u'?') || suffix.contains(u'['))
-                    continue;
-                QStringList &types = byExtension[suffix];
-                if (!types.contains(type))
-                    types.append(type);
-            }
+            const QString type = QString::fromUtf8(fields[1]);
+            GlobTable::TypeGlobs &globs = built->byType[type];
+            if (globs.directory == -1)
+                globs.directory = index;
+            else if (globs.directory != index)
+                globs.directory = -2;
+            if (!fields[2].startsWith("*."))
+                continue;
+            const QString suffix = QString::fromUtf8(fields[2].mid(2));
+            if (!suffix.isEmpty() && !suffix.contains(u'*') && !suffix.contains(u'?'))
+                globs.suffixes.append(suffix);
+            // The byte-stream type and inode types never describe a file's contents.
+            if (type == QStringLiteral("application/octet-stream") ||
+                type.startsWith(QStringLiteral("inode/")) || suffix.contains(u'*') || suffix.contains(u'?') ||
+                suffix.contains(u'['))
+                continue;
+            QStringList &types = built->byExtension[suffix];
+            if (!types.contains(type))
+                types.append(type);
         }
-        builtFiles = files;
-        builtFrom = std::move(stamps);
-        built = true;
     }
-    return byExtension.value(extension);
+    builtFiles = files;
+    builtFrom = std::move(stamps);
+    table = std::move(built);
+    return table;
+}
+
+QStringList typesWithGlob(const QString &extension)
+{
+    return globTable(globFiles())->byExtension.value(extension);
 }
 
 } // namespace
@@ -105,6 +131,26 @@ std::optional<QString> MimeDatabaseContentTypes::contentTypeForExtension(const Q
 
 std::optional<ContentTypeDescription> MimeDatabaseContentTypes::contentType(const QString &identifier) const
 {
+    // A type that one glob list names with one suffix glob, and that no other MIME directory
+    // defines, has that suffix as its preferred one: the database would parse the type's own
+    // file to say so, one file per type. The list keeps the glob's case only when it is
+    // case-sensitive; extensions are compared in lower case anyway.
+    const QStringList files = globFiles();
+    const std::shared_ptr<const GlobTable> table = globTable(files);
+    if (const auto found = table->byType.constFind(identifier);
+        found != table->byType.cend() && found->directory >= 0 && found->suffixes.size() == 1) {
+        const QByteArray definition = QFile::encodeName(identifier.toLower() + QStringLiteral(".xml"));
+        bool definedElsewhere = false;
+        for (qsizetype index = 0; index < files.size() && !definedElsewhere; ++index) {
+            if (index == found->directory)
+                continue;
+            QByteArray path = QFile::encodeName(files[index]);
+            path.chop(qstrlen("globs2"));
+            definedElsewhere = ::access((path + definition).constData(), F_OK) == 0;
+        }
+        if (!definedElsewhere)
+            return ContentTypeDescription{identifier, found->suffixes.first()};
+    }
     const QMimeType type = QMimeDatabase().mimeTypeForName(identifier);
     if (!type.isValid())
         return std::nullopt;
