@@ -105,6 +105,43 @@ QStringList typesWithGlob(const QString &extension)
     return globTable(globFiles())->byExtension.value(extension);
 }
 
+// The first suffix glob of a type's definition file, as written there; absent when the file
+// cannot be read plainly (entities, deleted globs) or has none.
+std::optional<QString> firstSuffixGlob(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    const QByteArray text = file.readAll();
+    if (text.contains("glob-deleteall"))
+        return std::nullopt;
+    for (qsizetype at = text.indexOf('<'); at >= 0; at = text.indexOf('<', at + 1)) {
+        if (text.mid(at, 4) == "<!--") {
+            at = text.indexOf("-->", at);
+            if (at < 0)
+                return std::nullopt;
+            continue;
+        }
+        if (text.mid(at, 6) != "<glob ")
+            continue;
+        const qsizetype close = text.indexOf('>', at);
+        const qsizetype attribute = text.indexOf(" pattern=\"", at);
+        if (close < 0 || attribute < 0 || attribute > close)
+            return std::nullopt;
+        const qsizetype start = attribute + qstrlen(" pattern=\"");
+        const qsizetype end = text.indexOf('"', start);
+        if (end < 0 || end > close)
+            return std::nullopt;
+        const QByteArray pattern = text.mid(start, end - start);
+        if (pattern.contains('&'))
+            return std::nullopt;
+        if (pattern.startsWith("*.") && pattern.size() > 2 && pattern.indexOf('*', 2) < 0 &&
+            pattern.indexOf('?', 2) < 0)
+            return QString::fromUtf8(pattern.mid(2));
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 QStringList MimeDatabaseContentTypes::contentTypesForExtension(const QString &extension) const
@@ -131,25 +168,33 @@ std::optional<QString> MimeDatabaseContentTypes::contentTypeForExtension(const Q
 
 std::optional<ContentTypeDescription> MimeDatabaseContentTypes::contentType(const QString &identifier) const
 {
-    // A type that one glob list names with one suffix glob, and that no other MIME directory
-    // defines, has that suffix as its preferred one: the database would parse the type's own
-    // file to say so, one file per type. The list keeps the glob's case only when it is
-    // case-sensitive; extensions are compared in lower case anyway.
+    // A type that one glob list names, and that no other MIME directory defines, has as its
+    // preferred extension the first suffix glob of its definition: with one such glob the list
+    // says it, with more the definition's own order does (the list sorts by weight). Asking the
+    // database instead parses the whole definition, for every type. The list keeps a glob's
+    // case only when it is case-sensitive; extensions are compared in lower case anyway.
     const QStringList files = globFiles();
     const std::shared_ptr<const GlobTable> table = globTable(files);
     if (const auto found = table->byType.constFind(identifier);
-        found != table->byType.cend() && found->directory >= 0 && found->suffixes.size() == 1) {
-        const QByteArray definition = QFile::encodeName(identifier.toLower() + QStringLiteral(".xml"));
+        found != table->byType.cend() && found->directory >= 0 && !found->suffixes.isEmpty()) {
+        const QString definition = identifier.toLower() + QStringLiteral(".xml");
+        auto definitionIn = [&](qsizetype index) {
+            QString path = files[index];
+            path.chop(qstrlen("globs2"));
+            return path + definition;
+        };
         bool definedElsewhere = false;
         for (qsizetype index = 0; index < files.size() && !definedElsewhere; ++index) {
-            if (index == found->directory)
-                continue;
-            QByteArray path = QFile::encodeName(files[index]);
-            path.chop(qstrlen("globs2"));
-            definedElsewhere = ::access((path + definition).constData(), F_OK) == 0;
+            if (index != found->directory)
+                definedElsewhere = ::access(QFile::encodeName(definitionIn(index)).constData(), F_OK) == 0;
         }
-        if (!definedElsewhere)
-            return ContentTypeDescription{identifier, found->suffixes.first()};
+        if (!definedElsewhere) {
+            if (found->suffixes.size() == 1)
+                return ContentTypeDescription{identifier, found->suffixes.first()};
+            const std::optional<QString> first = firstSuffixGlob(definitionIn(found->directory));
+            if (first && found->suffixes.contains(*first, Qt::CaseInsensitive))
+                return ContentTypeDescription{identifier, *first};
+        }
     }
     const QMimeType type = QMimeDatabase().mimeTypeForName(identifier);
     if (!type.isValid())
