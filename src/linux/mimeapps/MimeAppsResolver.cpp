@@ -148,9 +148,13 @@ struct MimeAppsResolver::Impl {
     QHash<QString, Stamped<Listing>> listings;
     QHash<QString, Stamped<std::shared_ptr<const EntryFacts>>> entries;
 
+    // The lists and directories of the last reading, reused while none of them changed.
+    std::shared_ptr<const Snapshot> last;
+
     std::shared_ptr<const Snapshot> snapshot();
-    ListFile readList(const ListFile &location);
-    void scan(const QString &directory, const QString &prefix, QHash<QString, QString> &ids, int depth);
+    ListFile readList(const ListFile &location, bool &reread);
+    void scan(const QString &directory, const QString &prefix, QHash<QString, QString> *ids, int depth,
+              bool &reread);
     std::shared_ptr<const EntryFacts> entry(const QString &path);
 };
 
@@ -158,11 +162,15 @@ namespace {
 thread_local const Snapshot *currentSnapshot = nullptr;
 }
 
-ListFile MimeAppsResolver::Impl::readList(const ListFile &location)
+ListFile MimeAppsResolver::Impl::readList(const ListFile &location, bool &reread)
 {
     const std::optional<FileStamp> stamp = FileStamp::of(location.path);
-    if (!stamp || stamp->directory)
+    if (!stamp || stamp->directory) {
+        // Absent now: a change only if it was there before.
+        const std::lock_guard lock(mutex);
+        reread = reread || lists.remove(location.path);
         return location;
+    }
     {
         const std::lock_guard lock(mutex);
         const auto cached = lists.constFind(location.path);
@@ -170,6 +178,7 @@ ListFile MimeAppsResolver::Impl::readList(const ListFile &location)
             cached->value.directoryIndex == location.directoryIndex)
             return cached->value;
     }
+    reread = true;
     ListFile file = location;
     QFile input(location.path);
     if (!stamp->regular || !input.open(QIODevice::ReadOnly))
@@ -181,14 +190,17 @@ ListFile MimeAppsResolver::Impl::readList(const ListFile &location)
 }
 
 void MimeAppsResolver::Impl::scan(const QString &directory, const QString &prefix,
-                                  QHash<QString, QString> &ids, int depth)
+                                  QHash<QString, QString> *ids, int depth, bool &reread)
 {
     // Loops of linked directories end somewhere; GIO's own walk has no bound, real trees are shallow.
     if (depth > 32)
         return;
     const std::optional<FileStamp> stamp = FileStamp::of(directory);
-    if (!stamp || !stamp->directory)
+    if (!stamp || !stamp->directory) {
+        const std::lock_guard lock(mutex);
+        reread = reread || listings.remove(directory);
         return;
+    }
     Listing listing;
     bool cached = false;
     {
@@ -200,6 +212,7 @@ void MimeAppsResolver::Impl::scan(const QString &directory, const QString &prefi
         }
     }
     if (!cached) {
+        reread = true;
         DIR *handle = opendir(QFile::encodeName(directory).constData());
         if (!handle)
             return;
@@ -217,10 +230,12 @@ void MimeAppsResolver::Impl::scan(const QString &directory, const QString &prefi
     for (const auto &[name, desktop] : std::as_const(listing)) {
         const QString text = QFile::decodeName(name);
         const QString path = directory.isEmpty() ? text : join(directory, text);
-        if (desktop)
-            ids.insert(prefix + text, path);
-        else
-            scan(path, prefix + text + u'-', ids, depth + 1);
+        if (desktop) {
+            if (ids)
+                ids->insert(prefix + text, path);
+        } else {
+            scan(path, ids ? prefix + text + u'-' : QString(), ids, depth + 1, reread);
+        }
     }
 }
 
@@ -247,8 +262,26 @@ std::shared_ptr<const Snapshot> MimeAppsResolver::Impl::snapshot()
     std::shared_ptr<const MimeTypeFacts> frozen = types->frozen();
     snapshot->types = frozen ? std::move(frozen) : types;
     snapshot->userList = join(environment.configHome, QStringLiteral("mimeapps.list"));
+    bool reread = false;
     for (const ListFile &location : listFileLocations(environment))
-        snapshot->files.append(readList(location));
+        snapshot->files.append(readList(location, reread));
+    std::shared_ptr<const Snapshot> previous;
+    {
+        const std::lock_guard lock(mutex);
+        previous = last;
+    }
+    // Every list and every directory checked; when none changed since the last reading, its
+    // merged lists and desktop IDs still hold (the entries themselves are checked per reading).
+    if (previous && previous->types == snapshot->types && previous->files.size() == snapshot->files.size()) {
+        for (const DirState &dir : previous->dirs) {
+            if (!dir.config)
+                scan(dir.path, QString(), nullptr, 0, reread);
+        }
+        if (!reread) {
+            snapshot->dirs = previous->dirs;
+            return snapshot;
+        }
+    }
 
     for (const ListFile &file : std::as_const(snapshot->files)) {
         if (snapshot->dirs.size() <= file.directoryIndex) {
@@ -256,7 +289,7 @@ std::shared_ptr<const Snapshot> MimeAppsResolver::Impl::snapshot()
             dir.path = file.directory;
             dir.config = file.inConfigDirectory;
             if (!dir.config)
-                scan(dir.path, QString(), dir.ids, 0);
+                scan(dir.path, QString(), &dir.ids, 0, reread);
             snapshot->dirs.append(std::move(dir));
         }
         DirState &dir = snapshot->dirs[file.directoryIndex];
@@ -284,6 +317,8 @@ std::shared_ptr<const Snapshot> MimeAppsResolver::Impl::snapshot()
         merge(ListGroupKind::removals, &Tweaks::removals, &Tweaks::additions);
         merge(ListGroupKind::defaults, &Tweaks::defaults, nullptr);
     }
+    const std::lock_guard lock(mutex);
+    last = snapshot;
     return snapshot;
 }
 
