@@ -144,7 +144,13 @@ struct MimeAppsResolver::Impl {
     // Names in directory order; true for desktop entries.
     using Listing = QList<std::pair<QByteArray, bool>>;
     std::mutex mutex;
-    QHash<QString, Stamped<ListFile>> lists;
+    // With the bytes it was parsed from.
+    struct ReadList {
+        FileStamp stamp;
+        ListFile value;
+        QByteArray bytes;
+    };
+    QHash<QString, ReadList> lists;
     QHash<QString, Stamped<Listing>> listings;
     QHash<QString, Stamped<std::shared_ptr<const EntryFacts>>> entries;
 
@@ -178,14 +184,28 @@ ListFile MimeAppsResolver::Impl::readList(const ListFile &location, bool &reread
             cached->value.directoryIndex == location.directoryIndex)
             return cached->value;
     }
-    reread = true;
     ListFile file = location;
     QFile input(location.path);
-    if (!stamp->regular || !input.open(QIODevice::ReadOnly))
+    if (!stamp->regular || !input.open(QIODevice::ReadOnly)) {
+        reread = true;
         return file;
-    parseListFile(file, input.readAll());
+    }
+    QByteArray bytes = input.readAll();
+    {
+        // Read again (changed, or too recently to trust its stamp) but byte for byte what was
+        // parsed: a file just written stays unsettled for a while, and is asked about at once.
+        const std::lock_guard lock(mutex);
+        const auto cached = lists.find(location.path);
+        if (cached != lists.end() && cached->bytes == bytes && cached->value.kind == location.kind &&
+            cached->value.directoryIndex == location.directoryIndex) {
+            cached->stamp = *stamp;
+            return cached->value;
+        }
+    }
+    reread = true;
+    parseListFile(file, bytes);
     const std::lock_guard lock(mutex);
-    lists.insert(location.path, {*stamp, file});
+    lists.insert(location.path, {*stamp, file, std::move(bytes)});
     return file;
 }
 
