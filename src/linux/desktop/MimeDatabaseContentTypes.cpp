@@ -16,13 +16,26 @@ namespace halvora {
 
 namespace {
 
-// The glob lists of the MIME directories, in precedence order.
+// The glob lists of the MIME directories, in precedence order; worked out again only when
+// the variables that name them change.
 QStringList globFiles()
 {
-    const XdgEnvironment environment = XdgEnvironment::fromProcess();
-    QStringList files{environment.dataHome + QStringLiteral("/mime/globs2")};
-    for (const QString &dir : environment.dataDirs)
-        files.append(dir + QStringLiteral("/mime/globs2"));
+    static std::mutex mutex;
+    static QByteArray builtFrom;
+    static QStringList files;
+    auto variable = [](const char *name) {
+        return qEnvironmentVariableIsSet(name) ? '+' + qgetenv(name) : QByteArray("-");
+    };
+    const QByteArray key =
+        variable("HOME") + '\0' + variable("XDG_DATA_HOME") + '\0' + variable("XDG_DATA_DIRS");
+    const std::lock_guard lock(mutex);
+    if (files.isEmpty() || key != builtFrom) {
+        const XdgEnvironment environment = XdgEnvironment::fromProcess();
+        files = QStringList{environment.dataHome + QStringLiteral("/mime/globs2")};
+        for (const QString &dir : environment.dataDirs)
+            files.append(dir + QStringLiteral("/mime/globs2"));
+        builtFrom = key;
+    }
     return files;
 }
 
@@ -49,6 +62,10 @@ struct GlobTable {
         QStringList suffixes;
     };
     QHash<QString, TypeGlobs> byType;
+
+    // Preferred extensions worked out from these lists; absent: ask the database.
+    mutable std::mutex mutex;
+    mutable QHash<QString, std::optional<QString>> preferred;
 };
 
 // Built again when a list appeared, went or changed.
@@ -166,36 +183,57 @@ std::optional<QString> MimeDatabaseContentTypes::contentTypeForExtension(const Q
     return types.first();
 }
 
+namespace {
+
+// A type that one glob list names, and that no other MIME directory defines, has as its
+// preferred extension the first suffix glob of its definition: with one such glob the list
+// says it, with more the definition's own order does (the list sorts by weight). Asking the
+// database instead parses the whole definition, for every type. The list keeps a glob's case
+// only when it is case-sensitive; extensions are compared in lower case anyway.
+std::optional<QString> preferredFromGlobs(const QStringList &files, const GlobTable &table,
+                                          const QString &type)
+{
+    const auto found = table.byType.constFind(type);
+    if (found == table.byType.cend() || found->directory < 0 || found->suffixes.isEmpty())
+        return std::nullopt;
+    const QString definition = type.toLower() + QStringLiteral(".xml");
+    auto definitionIn = [&](qsizetype index) {
+        QString path = files[index];
+        path.chop(qstrlen("globs2"));
+        return path + definition;
+    };
+    for (qsizetype index = 0; index < files.size(); ++index) {
+        if (index != found->directory &&
+            ::access(QFile::encodeName(definitionIn(index)).constData(), F_OK) == 0)
+            return std::nullopt;
+    }
+    if (found->suffixes.size() == 1)
+        return found->suffixes.first();
+    const std::optional<QString> first = firstSuffixGlob(definitionIn(found->directory));
+    if (first && found->suffixes.contains(*first, Qt::CaseInsensitive))
+        return first;
+    return std::nullopt;
+}
+
+} // namespace
+
 std::optional<ContentTypeDescription> MimeDatabaseContentTypes::contentType(const QString &identifier) const
 {
-    // A type that one glob list names, and that no other MIME directory defines, has as its
-    // preferred extension the first suffix glob of its definition: with one such glob the list
-    // says it, with more the definition's own order does (the list sorts by weight). Asking the
-    // database instead parses the whole definition, for every type. The list keeps a glob's
-    // case only when it is case-sensitive; extensions are compared in lower case anyway.
     const QStringList files = globFiles();
     const std::shared_ptr<const GlobTable> table = globTable(files);
-    if (const auto found = table->byType.constFind(identifier);
-        found != table->byType.cend() && found->directory >= 0 && !found->suffixes.isEmpty()) {
-        const QString definition = identifier.toLower() + QStringLiteral(".xml");
-        auto definitionIn = [&](qsizetype index) {
-            QString path = files[index];
-            path.chop(qstrlen("globs2"));
-            return path + definition;
-        };
-        bool definedElsewhere = false;
-        for (qsizetype index = 0; index < files.size() && !definedElsewhere; ++index) {
-            if (index != found->directory)
-                definedElsewhere = ::access(QFile::encodeName(definitionIn(index)).constData(), F_OK) == 0;
-        }
-        if (!definedElsewhere) {
-            if (found->suffixes.size() == 1)
-                return ContentTypeDescription{identifier, found->suffixes.first()};
-            const std::optional<QString> first = firstSuffixGlob(definitionIn(found->directory));
-            if (first && found->suffixes.contains(*first, Qt::CaseInsensitive))
-                return ContentTypeDescription{identifier, *first};
-        }
+    std::optional<std::optional<QString>> known;
+    {
+        const std::lock_guard lock(table->mutex);
+        if (const auto found = table->preferred.constFind(identifier); found != table->preferred.cend())
+            known = *found;
     }
+    if (!known) {
+        known = preferredFromGlobs(files, *table, identifier);
+        const std::lock_guard lock(table->mutex);
+        table->preferred.insert(identifier, *known);
+    }
+    if (*known)
+        return ContentTypeDescription{identifier, **known};
     const QMimeType type = QMimeDatabase().mimeTypeForName(identifier);
     if (!type.isValid())
         return std::nullopt;
