@@ -497,6 +497,9 @@ const XdgEnvironment &MimeAppsResolver::environment() const
 
 namespace {
 struct SnapshotScope {
+    // Everything asked about the files while the reading lasts, its own lookups and those of
+    // the work it runs, sees each file as it was first checked.
+    std::optional<StampReading> files;
     std::shared_ptr<const Snapshot> held;
     const Snapshot *previous = currentSnapshot;
     bool owned = false;
@@ -504,6 +507,7 @@ struct SnapshotScope {
     explicit SnapshotScope(MimeAppsResolver::Impl &impl)
     {
         if (!currentSnapshot) {
+            files.emplace();
             held = impl.snapshot();
             currentSnapshot = held.get();
             owned = true;
