@@ -86,19 +86,31 @@ std::shared_ptr<const GlobTable> globTable(const QStringList &files)
         QFile file(files[index]);
         if (!file.open(QIODevice::ReadOnly))
             continue;
-        for (const QByteArray &line : file.readAll().split('\n')) {
-            const QList<QByteArray> fields = line.split(':');
-            if (line.startsWith('#') || fields.size() < 3)
+        const QByteArray bytes = file.readAll();
+        // Fields found in place: the lists have a thousand lines and more.
+        for (qsizetype at = 0; at < bytes.size();) {
+            qsizetype end = bytes.indexOf('\n', at);
+            if (end < 0)
+                end = bytes.size();
+            const qsizetype start = at;
+            at = end + 1;
+            const qsizetype first = bytes.indexOf(':', start);
+            const qsizetype second = first < 0 || first >= end ? -1 : bytes.indexOf(':', first + 1);
+            if (bytes[start] == '#' || second < 0 || second >= end)
                 continue;
-            const QString type = QString::fromUtf8(fields[1]);
+            qsizetype third = bytes.indexOf(':', second + 1);
+            if (third < 0 || third > end)
+                third = end;
+            const QString type = QString::fromUtf8(bytes.constData() + first + 1, second - first - 1);
             GlobTable::TypeGlobs &globs = built->byType[type];
             if (globs.directory == -1)
                 globs.directory = index;
             else if (globs.directory != index)
                 globs.directory = -2;
-            if (!fields[2].startsWith("*."))
+            const QByteArrayView glob(bytes.constData() + second + 1, third - second - 1);
+            if (!glob.startsWith("*."))
                 continue;
-            const QString suffix = QString::fromUtf8(fields[2].mid(2));
+            const QString suffix = QString::fromUtf8(glob.sliced(2));
             if (!suffix.isEmpty() && !suffix.contains(u'*') && !suffix.contains(u'?'))
                 globs.suffixes.append(suffix);
             // The byte-stream type and inode types never describe a file's contents.
