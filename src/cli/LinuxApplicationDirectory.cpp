@@ -1,24 +1,19 @@
 #include "cli/LinuxApplicationDirectory.h"
 
 #include "core/model/FileAssociationError.h"
-
-#include <gio/gdesktopappinfo.h>
+#include "linux/desktop/ResolverApplications.h"
 
 namespace halvora::cli {
 
 std::optional<AssociatedApp> LinuxApplicationDirectory::applicationWithId(const QString &desktopFileId) const
 {
-    const QByteArray id = desktopFileId.toUtf8();
-    GDesktopAppInfo *info = g_desktop_app_info_new(id.constData());
-    if (!info)
-        return std::nullopt;
-    const char *filename = g_desktop_app_info_get_filename(info);
-    const QString path = filename ? QString::fromLocal8Bit(filename) : QString();
-    g_object_unref(info);
-    if (path.isEmpty())
+    // The resolver's lookup is the desktop's (the first copy of the ID that loads) and reads
+    // only what it needs, where GIO would first index every applications directory.
+    const std::optional<ResolvedApp> app = processResolver()->application(desktopFileId);
+    if (!app)
         return std::nullopt;
     try {
-        return client_->app(QUrl::fromLocalFile(path));
+        return client_->app(QUrl::fromLocalFile(app->path));
     } catch (const FileAssociationError &) {
         return std::nullopt;
     }

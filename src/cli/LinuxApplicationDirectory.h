@@ -7,8 +7,8 @@
 
 namespace halvora::cli {
 
-// Finds desktop entries by ID the way the desktop does (GIO's lookup through the XDG data
-// directories) and describes them with the same client the service uses, so a named
+// Finds desktop entries by ID the way the desktop does (the first copy in the XDG data
+// directories that loads) and describes them with the same client the service uses, so a named
 // application gets the same name and identity as in the lists.
 class LinuxApplicationDirectory final : public ApplicationDirectory {
 public:

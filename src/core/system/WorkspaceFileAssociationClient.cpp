@@ -52,6 +52,14 @@ QUrl WorkspaceFileAssociationClient::defaultLaunchServicesPlistURL()
 
 QList<RegisteredContentType> WorkspaceFileAssociationClient::loadRegisteredContentTypes() const
 {
+    // One reading of the system for all the types the lists name.
+    QList<RegisteredContentType> result;
+    workspace_.applications->inOneReading([&] { result = loadRegisteredContentTypesNow(); });
+    return result;
+}
+
+QList<RegisteredContentType> WorkspaceFileAssociationClient::loadRegisteredContentTypesNow() const
+{
     QList<LaunchServicesContentTypeHandler> handlers;
     QList<QUrl> lists = earlierHandlerLists_;
     lists.append(launchServicesPlistURL_);

@@ -50,6 +50,7 @@ public:
 
 private:
     FileAssociation loadAssociationNow(const QString &extension) const;
+    QList<RegisteredContentType> loadRegisteredContentTypesNow() const;
     AssociatedApp describe(const QUrl &standardizedUrl, const std::optional<DesktopEntry> &entry) const;
 
     QList<QUrl> earlierHandlerLists_;

@@ -29,9 +29,8 @@ DesktopEntry entryOf(const ResolvedApp &app)
 }
 
 // Paths under the home directory are shown from "~", as people write them.
-QString shown(const QString &path)
+QString shown(const QString &path, const QString &home)
 {
-    const QString home = QDir::homePath();
     if (!home.isEmpty() && home != QStringLiteral("/") && path.startsWith(home + u'/'))
         return u'~' + path.mid(home.size());
     return path;
@@ -42,9 +41,12 @@ QString groupName(const ListSource &source)
     return QString::fromLatin1(listGroupName(source.group, source.fileKind));
 }
 
-QString place(const ListSource &source)
+QString place(const ListSource &source, const QString &home)
 {
-    return QStringLiteral("%1 %2행 [%3]").arg(shown(source.file)).arg(source.line).arg(groupName(source));
+    return QStringLiteral("%1 %2행 [%3]")
+        .arg(shown(source.file, home))
+        .arg(source.line)
+        .arg(groupName(source));
 }
 
 QString reasonText(SkipReason reason)
@@ -74,12 +76,13 @@ bool userFile(const XdgEnvironment &environment, const ListSource &source)
 }
 
 DefaultApplicationOrigin describeOrigin(const XdgEnvironment &environment, const QString &queryType,
-                                        const DefaultAnswer &answer)
+                                        const DefaultAnswer &answer, const QString &home)
 {
     DefaultApplicationOrigin origin;
     for (const SkippedApp &skipped : answer.skipped) {
-        origin.chain.append(QStringLiteral("%1: %2에 있지만 %3")
-                                .arg(skipped.desktopId, place(skipped.source), reasonText(skipped.reason)));
+        origin.chain.append(
+            QStringLiteral("%1: %2에 있지만 %3")
+                .arg(skipped.desktopId, place(skipped.source, home), reasonText(skipped.reason)));
     }
     if (!answer.app) {
         origin.summary = QStringLiteral("기본 앱 없음: 이 형식을 여는 앱이 지정되어 있지 않음");
@@ -92,18 +95,18 @@ DefaultApplicationOrigin describeOrigin(const XdgEnvironment &environment, const
         origin.summary = QStringLiteral("지정된 기본 앱 없음: 첫 번째 호환 앱");
     else if (userFile(environment, source) && source.fileKind == ListFileKind::desktopMimeApps)
         origin.summary =
-            QStringLiteral("데스크톱별 목록 %1 %2행에서 지정").arg(shown(source.file)).arg(source.line);
+            QStringLiteral("데스크톱별 목록 %1 %2행에서 지정").arg(shown(source.file, home)).arg(source.line);
     else if (userFile(environment, source))
-        origin.summary = QStringLiteral("%1 %2행에서 지정").arg(shown(source.file)).arg(source.line);
+        origin.summary = QStringLiteral("%1 %2행에서 지정").arg(shown(source.file, home)).arg(source.line);
     else
         origin.summary = QStringLiteral("시스템 목록 %1에서 지정").arg(source.file);
     if (answer.type != queryType)
         origin.summary += QStringLiteral(" (상위 형식 %1에서 물려받음)").arg(answer.type);
 
     QString last =
-        named ? QStringLiteral("%1: %2에서 기본 앱으로 지정").arg(answer.app->desktopId, place(source))
+        named ? QStringLiteral("%1: %2에서 기본 앱으로 지정").arg(answer.app->desktopId, place(source, home))
               : QStringLiteral("%1: 기본 앱 지정이 없어 첫 번째 호환 앱 (%2)")
-                    .arg(answer.app->desktopId, place(source));
+                    .arg(answer.app->desktopId, place(source, home));
     if (answer.type != queryType)
         last += QStringLiteral(", 상위 형식 %1").arg(answer.type);
     if (answer.app->hidden)
@@ -114,7 +117,8 @@ DefaultApplicationOrigin describeOrigin(const XdgEnvironment &environment, const
     origin.decidedOutsideUserList = QDir::cleanPath(source.file) != userList;
     origin.overridesUserList = answer.overridesUserList;
     if (origin.overridesUserList)
-        origin.chain.append(QStringLiteral("사용자 목록 %1의 지정보다 이 목록이 앞섬").arg(shown(userList)));
+        origin.chain.append(
+            QStringLiteral("사용자 목록 %1의 지정보다 이 목록이 앞섬").arg(shown(userList, home)));
     return origin;
 }
 
@@ -149,11 +153,13 @@ std::optional<DefaultApplicationOrigin>
 ResolverApplications::defaultApplicationOrigin(const QString &contentType) const
 {
     std::optional<DefaultApplicationOrigin> origin;
+    // Asked once: every path of the texts is shown against it.
+    const QString home = QDir::homePath();
     resolver_->withSnapshot([&] {
         const DefaultAnswer answer = resolver_->defaultFor(contentType);
-        origin = describeOrigin(resolver_->environment(), answer.queryType, answer);
+        origin = describeOrigin(resolver_->environment(), answer.queryType, answer, home);
         for (const CandidateAnswer &candidate : resolver_->candidatesFor(contentType)) {
-            QString source = place(candidate.source);
+            QString source = place(candidate.source, home);
             if (candidate.type != answer.queryType)
                 source += QStringLiteral(" (상위 형식 %1)").arg(candidate.type);
             origin->candidates.append({candidate.app.desktopId, source});

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <QFile>
+#include <QHash>
 
 #include <ctime>
 
@@ -20,9 +21,40 @@ std::int64_t nanoseconds(const timespec &time)
 // The margin covers coarse ticks up to 10 ms (HZ=100).
 constexpr std::int64_t unsettledMarginNs = 20'000'000;
 
+thread_local QHash<QString, std::optional<FileStamp>> *reading = nullptr;
+
+std::optional<FileStamp> statNow(const QString &path);
+
 } // namespace
 
 std::optional<FileStamp> FileStamp::of(const QString &path)
+{
+    if (!reading)
+        return statNow(path);
+    if (const auto known = reading->constFind(path); known != reading->cend())
+        return *known;
+    std::optional<FileStamp> stamp = statNow(path);
+    reading->insert(path, stamp);
+    return stamp;
+}
+
+StampReading::StampReading() : owner_(reading == nullptr)
+{
+    if (owner_)
+        reading = new QHash<QString, std::optional<FileStamp>>();
+}
+
+StampReading::~StampReading()
+{
+    if (owner_) {
+        delete reading;
+        reading = nullptr;
+    }
+}
+
+namespace {
+
+std::optional<FileStamp> statNow(const QString &path)
 {
     struct stat info {};
     if (::stat(QFile::encodeName(path).constData(), &info) != 0)
@@ -41,6 +73,8 @@ std::optional<FileStamp> FileStamp::of(const QString &path)
     stamp.unsettled = latest + unsettledMarginNs >= nanoseconds(now);
     return stamp;
 }
+
+} // namespace
 
 bool FileStamp::sameAs(const FileStamp &earlier) const
 {

@@ -27,4 +27,18 @@ struct FileStamp {
     bool sameAs(const FileStamp &earlier) const;
 };
 
+// One reading of the desktop on this thread: while the outermost one lasts, each path is
+// asked about once and later questions get that answer, so that a reading sees one state
+// of every file however often it looks. Nested readings join the outer one.
+class StampReading {
+public:
+    StampReading();
+    ~StampReading();
+    StampReading(const StampReading &) = delete;
+    StampReading &operator=(const StampReading &) = delete;
+
+private:
+    bool owner_ = false;
+};
+
 } // namespace halvora

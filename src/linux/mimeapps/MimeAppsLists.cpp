@@ -3,6 +3,7 @@
 #include <glib.h>
 
 #include <QHash>
+#include <QSet>
 
 #include <memory>
 
@@ -35,7 +36,7 @@ bool blank(char c)
 
 // The key files' own line rules, only to tell on which line a key or a fault stands.
 struct LineMap {
-    QHash<QString, int> lines; // "group\nkey" -> last line
+    QHash<QByteArray, int> lines; // "group\nkey" as written -> last line
     int firstBadLine = 0;
 };
 
@@ -67,7 +68,7 @@ LineMap mapLines(const QByteArray &bytes)
         QByteArray key = text.left(equals);
         while (!key.isEmpty() && blank(key.back()))
             key.chop(1);
-        map.lines.insert(QString::fromUtf8(group + '\n' + key), number);
+        map.lines.insert(group + '\n' + key, number);
     }
     return map;
 }
@@ -77,19 +78,20 @@ QList<ListEntry> readGroup(GKeyFile *file, const char *group, const LineMap &lin
     QList<ListEntry> entries;
     gsize count = 0;
     const Strings keys(g_key_file_get_keys(file, group, &count, nullptr));
-    QHash<QString, bool> seen;
+    QSet<QByteArray> seen;
+    const QByteArray prefix = QByteArray(group) + '\n';
     for (gsize i = 0; keys && i < count; ++i) {
         const char *key = keys.get()[i];
-        const QString type = QString::fromUtf8(key);
-        if (seen.contains(type))
+        const QByteArray name(key);
+        if (seen.contains(name))
             continue;
-        seen.insert(type, true);
+        seen.insert(name);
         gsize idCount = 0;
         // A value the key file cannot decode names nothing.
         const Strings ids(g_key_file_get_string_list(file, group, key, &idCount, nullptr));
         if (!ids)
             continue;
-        ListEntry entry{type, {}, lines.lines.value(QString::fromUtf8(group) + u'\n' + type)};
+        ListEntry entry{QString::fromUtf8(name), {}, lines.lines.value(prefix + name)};
         for (gsize j = 0; j < idCount; ++j)
             entry.desktopIds.append(QString::fromUtf8(ids.get()[j]));
         entries.append(std::move(entry));

@@ -144,13 +144,23 @@ struct MimeAppsResolver::Impl {
     // Names in directory order; true for desktop entries.
     using Listing = QList<std::pair<QByteArray, bool>>;
     std::mutex mutex;
-    QHash<QString, Stamped<ListFile>> lists;
+    // With the bytes it was parsed from.
+    struct ReadList {
+        FileStamp stamp;
+        ListFile value;
+        QByteArray bytes;
+    };
+    QHash<QString, ReadList> lists;
     QHash<QString, Stamped<Listing>> listings;
     QHash<QString, Stamped<std::shared_ptr<const EntryFacts>>> entries;
 
+    // The lists and directories of the last reading, reused while none of them changed.
+    std::shared_ptr<const Snapshot> last;
+
     std::shared_ptr<const Snapshot> snapshot();
-    ListFile readList(const ListFile &location);
-    void scan(const QString &directory, const QString &prefix, QHash<QString, QString> &ids, int depth);
+    ListFile readList(const ListFile &location, bool &reread);
+    void scan(const QString &directory, const QString &prefix, QHash<QString, QString> *ids, int depth,
+              bool &reread);
     std::shared_ptr<const EntryFacts> entry(const QString &path);
 };
 
@@ -158,11 +168,15 @@ namespace {
 thread_local const Snapshot *currentSnapshot = nullptr;
 }
 
-ListFile MimeAppsResolver::Impl::readList(const ListFile &location)
+ListFile MimeAppsResolver::Impl::readList(const ListFile &location, bool &reread)
 {
     const std::optional<FileStamp> stamp = FileStamp::of(location.path);
-    if (!stamp || stamp->directory)
+    if (!stamp || stamp->directory) {
+        // Absent now: a change only if it was there before.
+        const std::lock_guard lock(mutex);
+        reread = reread || lists.remove(location.path);
         return location;
+    }
     {
         const std::lock_guard lock(mutex);
         const auto cached = lists.constFind(location.path);
@@ -172,23 +186,41 @@ ListFile MimeAppsResolver::Impl::readList(const ListFile &location)
     }
     ListFile file = location;
     QFile input(location.path);
-    if (!stamp->regular || !input.open(QIODevice::ReadOnly))
+    if (!stamp->regular || !input.open(QIODevice::ReadOnly)) {
+        reread = true;
         return file;
-    parseListFile(file, input.readAll());
+    }
+    QByteArray bytes = input.readAll();
+    {
+        // Read again (changed, or too recently to trust its stamp) but byte for byte what was
+        // parsed: a file just written stays unsettled for a while, and is asked about at once.
+        const std::lock_guard lock(mutex);
+        const auto cached = lists.find(location.path);
+        if (cached != lists.end() && cached->bytes == bytes && cached->value.kind == location.kind &&
+            cached->value.directoryIndex == location.directoryIndex) {
+            cached->stamp = *stamp;
+            return cached->value;
+        }
+    }
+    reread = true;
+    parseListFile(file, bytes);
     const std::lock_guard lock(mutex);
-    lists.insert(location.path, {*stamp, file});
+    lists.insert(location.path, {*stamp, file, std::move(bytes)});
     return file;
 }
 
 void MimeAppsResolver::Impl::scan(const QString &directory, const QString &prefix,
-                                  QHash<QString, QString> &ids, int depth)
+                                  QHash<QString, QString> *ids, int depth, bool &reread)
 {
     // Loops of linked directories end somewhere; GIO's own walk has no bound, real trees are shallow.
     if (depth > 32)
         return;
     const std::optional<FileStamp> stamp = FileStamp::of(directory);
-    if (!stamp || !stamp->directory)
+    if (!stamp || !stamp->directory) {
+        const std::lock_guard lock(mutex);
+        reread = reread || listings.remove(directory);
         return;
+    }
     Listing listing;
     bool cached = false;
     {
@@ -200,6 +232,7 @@ void MimeAppsResolver::Impl::scan(const QString &directory, const QString &prefi
         }
     }
     if (!cached) {
+        reread = true;
         DIR *handle = opendir(QFile::encodeName(directory).constData());
         if (!handle)
             return;
@@ -217,10 +250,12 @@ void MimeAppsResolver::Impl::scan(const QString &directory, const QString &prefi
     for (const auto &[name, desktop] : std::as_const(listing)) {
         const QString text = QFile::decodeName(name);
         const QString path = directory.isEmpty() ? text : join(directory, text);
-        if (desktop)
-            ids.insert(prefix + text, path);
-        else
-            scan(path, prefix + text + u'-', ids, depth + 1);
+        if (desktop) {
+            if (ids)
+                ids->insert(prefix + text, path);
+        } else {
+            scan(path, ids ? prefix + text + u'-' : QString(), ids, depth + 1, reread);
+        }
     }
 }
 
@@ -247,8 +282,26 @@ std::shared_ptr<const Snapshot> MimeAppsResolver::Impl::snapshot()
     std::shared_ptr<const MimeTypeFacts> frozen = types->frozen();
     snapshot->types = frozen ? std::move(frozen) : types;
     snapshot->userList = join(environment.configHome, QStringLiteral("mimeapps.list"));
+    bool reread = false;
     for (const ListFile &location : listFileLocations(environment))
-        snapshot->files.append(readList(location));
+        snapshot->files.append(readList(location, reread));
+    std::shared_ptr<const Snapshot> previous;
+    {
+        const std::lock_guard lock(mutex);
+        previous = last;
+    }
+    // Every list and every directory checked; when none changed since the last reading, its
+    // merged lists and desktop IDs still hold (the entries themselves are checked per reading).
+    if (previous && previous->types == snapshot->types && previous->files.size() == snapshot->files.size()) {
+        for (const DirState &dir : previous->dirs) {
+            if (!dir.config)
+                scan(dir.path, QString(), nullptr, 0, reread);
+        }
+        if (!reread) {
+            snapshot->dirs = previous->dirs;
+            return snapshot;
+        }
+    }
 
     for (const ListFile &file : std::as_const(snapshot->files)) {
         if (snapshot->dirs.size() <= file.directoryIndex) {
@@ -256,7 +309,7 @@ std::shared_ptr<const Snapshot> MimeAppsResolver::Impl::snapshot()
             dir.path = file.directory;
             dir.config = file.inConfigDirectory;
             if (!dir.config)
-                scan(dir.path, QString(), dir.ids, 0);
+                scan(dir.path, QString(), &dir.ids, 0, reread);
             snapshot->dirs.append(std::move(dir));
         }
         DirState &dir = snapshot->dirs[file.directoryIndex];
@@ -284,6 +337,8 @@ std::shared_ptr<const Snapshot> MimeAppsResolver::Impl::snapshot()
         merge(ListGroupKind::removals, &Tweaks::removals, &Tweaks::additions);
         merge(ListGroupKind::defaults, &Tweaks::defaults, nullptr);
     }
+    const std::lock_guard lock(mutex);
+    last = snapshot;
     return snapshot;
 }
 
@@ -442,6 +497,9 @@ const XdgEnvironment &MimeAppsResolver::environment() const
 
 namespace {
 struct SnapshotScope {
+    // Everything asked about the files while the reading lasts, its own lookups and those of
+    // the work it runs, sees each file as it was first checked.
+    std::optional<StampReading> files;
     std::shared_ptr<const Snapshot> held;
     const Snapshot *previous = currentSnapshot;
     bool owned = false;
@@ -449,6 +507,7 @@ struct SnapshotScope {
     explicit SnapshotScope(MimeAppsResolver::Impl &impl)
     {
         if (!currentSnapshot) {
+            files.emplace();
             held = impl.snapshot();
             currentSnapshot = held.get();
             owned = true;

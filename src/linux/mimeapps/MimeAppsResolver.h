@@ -21,7 +21,8 @@ public:
     virtual QString unaliased(const QString &type) const = 0;
     // Direct parents in the database's order.
     virtual QStringList parents(const QString &type) const = 0;
-    // The facts as they are now, unchanging from then on; null when these never change.
+    // The facts as they are now, unchanging from then on (the same object while the facts
+    // stay the same); null when these never change.
     virtual std::shared_ptr<const MimeTypeFacts> frozen() const { return nullptr; }
 };
 

@@ -103,31 +103,57 @@ struct ProbeAnswer {
     std::optional<QString> defaultId;
 };
 
-std::optional<ProbeAnswer> askGio(const XdgEnvironment &environment, const QString &type)
-{
-    const std::optional<QString> probe = findGioProbe();
-    if (!probe)
-        return std::nullopt;
-    // The same directories as this program reads, whatever the process environment says.
-    QProcessEnvironment childEnvironment = QProcessEnvironment::systemEnvironment();
-    childEnvironment.insert(QStringLiteral("XDG_CONFIG_HOME"), environment.configHome);
-    childEnvironment.insert(QStringLiteral("XDG_CONFIG_DIRS"), environment.configDirs.join(u':'));
-    childEnvironment.insert(QStringLiteral("XDG_DATA_HOME"), environment.dataHome);
-    childEnvironment.insert(QStringLiteral("XDG_DATA_DIRS"), environment.dataDirs.join(u':'));
-    childEnvironment.insert(QStringLiteral("XDG_CURRENT_DESKTOP"), environment.desktops.join(u':'));
-    childEnvironment.insert(QStringLiteral("GIO_USE_VFS"), QStringLiteral("local"));
-    QProcess process;
-    process.setProcessEnvironment(childEnvironment);
-    process.start(*probe, {type});
-    if (!process.waitForFinished(30000) || process.exitStatus() != QProcess::NormalExit ||
-        process.exitCode() != 0)
-        return std::nullopt;
-    for (const GioProbeLine &line : parseGioProbeOutput(process.readAllStandardOutput())) {
-        if (line.type == type)
-            return ProbeAnswer{line.defaultId};
+// GIO asked in a process of its own, started at once and answered when needed, so that the
+// resolver's own reading runs while the probe starts up.
+class GioQuestion {
+public:
+    GioQuestion(const XdgEnvironment &environment, QString type) : type_(std::move(type))
+    {
+        const std::optional<QString> probe = findGioProbe();
+        if (!probe)
+            return;
+        // The same directories as this program reads, whatever the process environment says.
+        QProcessEnvironment childEnvironment = QProcessEnvironment::systemEnvironment();
+        childEnvironment.insert(QStringLiteral("XDG_CONFIG_HOME"), environment.configHome);
+        childEnvironment.insert(QStringLiteral("XDG_CONFIG_DIRS"), environment.configDirs.join(u':'));
+        childEnvironment.insert(QStringLiteral("XDG_DATA_HOME"), environment.dataHome);
+        childEnvironment.insert(QStringLiteral("XDG_DATA_DIRS"), environment.dataDirs.join(u':'));
+        childEnvironment.insert(QStringLiteral("XDG_CURRENT_DESKTOP"), environment.desktops.join(u':'));
+        childEnvironment.insert(QStringLiteral("GIO_USE_VFS"), QStringLiteral("local"));
+        process_.setProcessEnvironment(childEnvironment);
+        process_.start(*probe, {type_});
+        started_ = true;
     }
-    return std::nullopt;
-}
+
+    // An unasked question ends its process.
+    ~GioQuestion()
+    {
+        if (started_ && process_.state() != QProcess::NotRunning) {
+            process_.kill();
+            process_.waitForFinished(30000);
+        }
+    }
+
+    GioQuestion(const GioQuestion &) = delete;
+    GioQuestion &operator=(const GioQuestion &) = delete;
+
+    std::optional<ProbeAnswer> answer()
+    {
+        if (!started_ || !process_.waitForFinished(30000) || process_.exitStatus() != QProcess::NormalExit ||
+            process_.exitCode() != 0)
+            return std::nullopt;
+        for (const GioProbeLine &line : parseGioProbeOutput(process_.readAllStandardOutput())) {
+            if (line.type == type_)
+                return ProbeAnswer{line.defaultId};
+        }
+        return std::nullopt;
+    }
+
+private:
+    QString type_;
+    QProcess process_;
+    bool started_ = false;
+};
 
 } // namespace
 
@@ -242,6 +268,7 @@ void MimeAppsWriter::setDefault(const QString &desktopEntryPath, const QString &
 
 std::optional<QString> MimeAppsWriter::disagreement(const QString &type, const QString &expectedId) const
 {
+    GioQuestion gio(resolver_->environment(), type);
     const DefaultAnswer answer = resolver_->defaultFor(type);
     const bool resolverAgrees = answer.app && answer.app->desktopId == expectedId;
     if (!resolverAgrees && answer.app && !answer.source.file.isEmpty() &&
@@ -254,14 +281,14 @@ std::optional<QString> MimeAppsWriter::disagreement(const QString &type, const Q
             .arg(QString::fromUtf8(listGroupName(answer.source.group, answer.source.fileKind)),
                  answer.app->desktopId);
     }
-    const std::optional<ProbeAnswer> gio = askGio(resolver_->environment(), type);
-    if (!gio)
+    const std::optional<ProbeAnswer> gioAnswer = gio.answer();
+    if (!gioAnswer)
         return QStringLiteral("GIO 확인 프로그램(%1)을 실행할 수 없어 바꾼 설정을 확인하지 못했습니다.")
             .arg(QString::fromLatin1(gioProbeProgramName));
-    if (resolverAgrees && gio->defaultId != expectedId) {
-        if (!gio->defaultId)
+    if (resolverAgrees && gioAnswer->defaultId != expectedId) {
+        if (!gioAnswer->defaultId)
             return QStringLiteral("GIO는 이 형식의 기본 앱이 없다고 알려 줍니다.");
-        return QStringLiteral("GIO는 기본 앱을 '%1'(으)로 알려 줍니다.").arg(*gio->defaultId);
+        return QStringLiteral("GIO는 기본 앱을 '%1'(으)로 알려 줍니다.").arg(*gioAnswer->defaultId);
     }
     return std::nullopt;
 }

@@ -117,6 +117,9 @@ private:
 
     QStringList paths_;
     mutable std::mutex mutex_;
+    // The last frozen view and the tables it holds: the same object while they are the same.
+    mutable std::shared_ptr<const MimeTypeFacts> frozen_;
+    mutable Tables frozenFrom_;
     mutable std::vector<std::optional<FileStamp>> stamps_;
     mutable Tables tables_;
 };
@@ -134,7 +137,13 @@ private:
 
 std::shared_ptr<const MimeTypeFacts> CacheFacts::frozen() const
 {
-    return std::make_shared<FrozenFacts>(current());
+    Tables tables = current();
+    const std::lock_guard lock(mutex_);
+    if (!frozen_ || frozenFrom_ != tables) {
+        frozen_ = std::make_shared<FrozenFacts>(tables);
+        frozenFrom_ = std::move(tables);
+    }
+    return frozen_;
 }
 
 } // namespace
