@@ -1,6 +1,6 @@
 #include "linux/desktop/GioDesktopEntries.h"
 
-#include "linux/desktop/GlibHandles.h"
+#include "linux/mimeapps/GlibHandles.h"
 
 #include <gio/gdesktopappinfo.h>
 

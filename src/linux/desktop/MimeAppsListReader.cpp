@@ -1,7 +1,7 @@
 #include "linux/desktop/MimeAppsListReader.h"
 
 #include "core/system/SystemErrors.h"
-#include "linux/desktop/GlibHandles.h"
+#include "linux/mimeapps/GlibHandles.h"
 
 #include <QSet>
 
@@ -9,13 +9,7 @@ namespace halvora {
 
 namespace {
 
-struct KeyFileFree {
-    void operator()(GKeyFile *file) const { g_key_file_free(file); }
-};
-struct StringsFree {
-    void operator()(gchar **strings) const { g_strfreev(strings); }
-};
-using Strings = std::unique_ptr<gchar *, StringsFree>;
+using glib::Strings;
 
 // A value GKeyFile cannot decode (not UTF-8, bad escapes) names no handler, as for GIO.
 std::optional<QString> firstDesktopId(GKeyFile *file, const char *group, const char *key)
@@ -34,7 +28,7 @@ std::optional<QString> firstDesktopId(GKeyFile *file, const char *group, const c
 QList<LaunchServicesContentTypeHandler>
 MimeAppsListReader::registeredContentTypeHandlers(const QByteArray &bytes) const
 {
-    const std::unique_ptr<GKeyFile, KeyFileFree> file(g_key_file_new());
+    const glib::KeyFile file(g_key_file_new());
     GError *rawError = nullptr;
     if (!g_key_file_load_from_data(file.get(), bytes.constData(), static_cast<gsize>(bytes.size()),
                                    G_KEY_FILE_NONE, &rawError)) {

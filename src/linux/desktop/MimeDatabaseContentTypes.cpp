@@ -1,7 +1,7 @@
 #include "linux/desktop/MimeDatabaseContentTypes.h"
 
-#include "linux/desktop/GlibHandles.h"
 #include "linux/mimeapps/FileStamp.h"
+#include "linux/mimeapps/GlibHandles.h"
 #include "linux/mimeapps/XdgEnvironment.h"
 
 #include <QFile>

@@ -1,5 +1,7 @@
 #include "linux/mimeapps/MimeAppsLists.h"
 
+#include "linux/mimeapps/GlibHandles.h"
+
 #include <glib.h>
 
 #include <QHash>
@@ -11,23 +13,7 @@ namespace halvora {
 
 namespace {
 
-struct KeyFileFree {
-    void operator()(GKeyFile *file) const { g_key_file_free(file); }
-};
-struct StringsFree {
-    void operator()(gchar **strings) const { g_strfreev(strings); }
-};
-using Strings = std::unique_ptr<gchar *, StringsFree>;
-
-QString join(const QString &directory, const QString &name)
-{
-    if (directory.isEmpty())
-        return name;
-    QString base = directory;
-    while (base.size() > 1 && base.endsWith(u'/'))
-        base.chop(1);
-    return base == QStringLiteral("/") ? base + name : base + u'/' + name;
-}
+using glib::Strings;
 
 bool blank(char c)
 {
@@ -136,7 +122,7 @@ void parseListFile(ListFile &file, const QByteArray &bytes)
     file.additions.clear();
     file.removals.clear();
 
-    const std::unique_ptr<GKeyFile, KeyFileFree> keys(g_key_file_new());
+    const glib::KeyFile keys(g_key_file_new());
     GError *error = nullptr;
     const LineMap lines = mapLines(bytes);
     if (!g_key_file_load_from_data(keys.get(), bytes.constData(), gsize(bytes.size()), G_KEY_FILE_NONE,
@@ -162,7 +148,7 @@ QList<ListFile> listFileLocations(const XdgEnvironment &environment)
     auto addDirectory = [&](const QString &directory, bool config) {
         auto add = [&](const QString &name, ListFileKind kind, const QString &desktop = {}) {
             ListFile file;
-            file.path = join(directory, name);
+            file.path = joinPath(directory, name);
             file.kind = kind;
             file.directory = directory;
             file.directoryIndex = index;
@@ -182,9 +168,9 @@ QList<ListFile> listFileLocations(const XdgEnvironment &environment)
     addDirectory(environment.configHome, true);
     for (const QString &directory : environment.configDirs)
         addDirectory(directory, true);
-    addDirectory(join(environment.dataHome, QStringLiteral("applications")), false);
+    addDirectory(joinPath(environment.dataHome, QStringLiteral("applications")), false);
     for (const QString &directory : environment.dataDirs)
-        addDirectory(join(directory, QStringLiteral("applications")), false);
+        addDirectory(joinPath(directory, QStringLiteral("applications")), false);
     return files;
 }
 

@@ -1,5 +1,7 @@
 #include "linux/mimeapps/MimeAppsResolver.h"
 
+#include "linux/mimeapps/GlibHandles.h"
+
 #include "linux/mimeapps/FileStamp.h"
 #include "linux/mimeapps/MimeCacheFacts.h"
 
@@ -16,16 +18,6 @@
 namespace halvora {
 
 namespace {
-
-QString join(const QString &directory, const QString &name)
-{
-    if (directory.isEmpty())
-        return name;
-    QString base = directory;
-    while (base.size() > 1 && base.endsWith(u'/'))
-        base.chop(1);
-    return base == QStringLiteral("/") ? base + name : base + u'/' + name;
-}
 
 struct Named {
     QString id;
@@ -54,10 +46,6 @@ struct EntryFacts {
     std::optional<QString> localizedName;
 };
 
-struct KeyFileFree {
-    void operator()(GKeyFile *file) const { g_key_file_free(file); }
-};
-
 std::optional<QString> takeString(gchar *value)
 {
     if (!value)
@@ -70,7 +58,7 @@ std::optional<QString> takeString(gchar *value)
 EntryFacts readEntry(const QString &path)
 {
     EntryFacts facts;
-    const std::unique_ptr<GKeyFile, KeyFileFree> file(g_key_file_new());
+    const glib::KeyFile file(g_key_file_new());
     if (!g_key_file_load_from_file(file.get(), QFile::encodeName(path).constData(), G_KEY_FILE_NONE, nullptr))
         return facts;
     const char *group = G_KEY_FILE_DESKTOP_GROUP;
@@ -249,7 +237,7 @@ void MimeAppsResolver::Impl::scan(const QString &directory, const QString &prefi
     // In directory order, so that of "a-b.desktop" and "a/b.desktop" the later one wins.
     for (const auto &[name, desktop] : std::as_const(listing)) {
         const QString text = QFile::decodeName(name);
-        const QString path = directory.isEmpty() ? text : join(directory, text);
+        const QString path = directory.isEmpty() ? text : joinPath(directory, text);
         if (desktop) {
             if (ids)
                 ids->insert(prefix + text, path);
@@ -281,7 +269,7 @@ std::shared_ptr<const Snapshot> MimeAppsResolver::Impl::snapshot()
     auto snapshot = std::make_shared<Snapshot>();
     std::shared_ptr<const MimeTypeFacts> frozen = types->frozen();
     snapshot->types = frozen ? std::move(frozen) : types;
-    snapshot->userList = join(environment.configHome, QStringLiteral("mimeapps.list"));
+    snapshot->userList = joinPath(environment.configHome, QStringLiteral("mimeapps.list"));
     bool reread = false;
     for (const ListFile &location : listFileLocations(environment))
         snapshot->files.append(readList(location, reread));

@@ -87,4 +87,14 @@ XdgEnvironment XdgEnvironment::fromProcess()
     });
 }
 
+QString joinPath(const QString &directory, const QString &name)
+{
+    if (directory.isEmpty())
+        return name;
+    QString base = directory;
+    while (base.size() > 1 && base.endsWith(u'/'))
+        base.chop(1);
+    return base == QStringLiteral("/") ? base + name : base + u'/' + name;
+}
+
 } // namespace halvora

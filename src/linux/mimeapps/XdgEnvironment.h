@@ -27,4 +27,8 @@ struct XdgEnvironment {
     bool operator==(const XdgEnvironment &) const = default;
 };
 
+// A name under one of those directories as GIO spells it: an empty directory leaves the
+// name relative, and trailing slashes are not doubled.
+QString joinPath(const QString &directory, const QString &name);
+
 } // namespace halvora

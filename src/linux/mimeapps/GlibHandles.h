@@ -18,10 +18,18 @@ struct Free {
 struct ErrorFree {
     void operator()(GError *error) const { g_error_free(error); }
 };
+struct KeyFileFree {
+    void operator()(GKeyFile *file) const { g_key_file_free(file); }
+};
+struct StringsFree {
+    void operator()(gchar **strings) const { g_strfreev(strings); }
+};
 
 template <typename T> using Object = std::unique_ptr<T, ObjectUnref>;
 using String = std::unique_ptr<gchar, Free>;
 using Error = std::unique_ptr<GError, ErrorFree>;
+using KeyFile = std::unique_ptr<GKeyFile, KeyFileFree>;
+using Strings = std::unique_ptr<gchar *, StringsFree>;
 
 inline QString text(const gchar *utf8)
 {
