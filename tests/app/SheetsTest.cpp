@@ -75,6 +75,7 @@ TEST_F(ChangeCommandTest, AddSheetIsEnabledByTrimmedTextAndGivesTheStateTheTextA
     QTest::keyClick(sheet->textField(), Qt::Key_Return);
     EXPECT_EQ(currentKey(), QString());
     EXPECT_FALSE(window().isAddingExtension());
+    ASSERT_TRUE(processEventsUntil([&] { return !manager->calls().isEmpty(); }));
     EXPECT_EQ(manager->calls().first(),
               (ScriptedFileAssociationManager::Call{Op::loadAssociation, u"  \t  MD"_qs}));
 
