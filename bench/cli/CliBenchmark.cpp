@@ -5,9 +5,9 @@
 
 #include "core/history/UserDefaultsAssociationChangeHistoryStore.h"
 #include "core/model/ModelJson.h"
+#include "fixtures/ScaledFixture.h"
 #include "linux/store/SqliteKeyValueStore.h"
 #include "support/TestIsolation.h"
-#include "support/fixtures/ScaledFixture.h"
 #include "support/fixtures/XdgFixture.h"
 
 #include <QCoreApplication>

@@ -6,10 +6,10 @@
 #include "core/model/ExtensionCatalog.h"
 #include "core/service/FileAssociationService.h"
 #include "core/state/HalvoraState.h"
+#include "fixtures/ScaledFixture.h"
 #include "linux/desktop/LinuxFileAssociationClient.h"
 #include "linux/store/SqliteKeyValueStore.h"
 #include "support/doubles/WaitForTask.h"
-#include "support/fixtures/ScaledFixture.h"
 #include "support/fixtures/XdgFixture.h"
 
 #include <QCoreApplication>

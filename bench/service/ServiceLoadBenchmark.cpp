@@ -6,10 +6,10 @@
 #include "core/history/InMemoryKeyValueStore.h"
 #include "core/history/UserDefaultsAssociationChangeHistoryStore.h"
 #include "core/service/FileAssociationService.h"
+#include "fixtures/ScaledFixture.h"
 #include "linux/desktop/LinuxFileAssociationClient.h"
 #include "support/TestIsolation.h"
 #include "support/doubles/WaitForTask.h"
-#include "support/fixtures/ScaledFixture.h"
 #include "support/fixtures/XdgFixture.h"
 
 #include <gio/gio.h>
