@@ -5,9 +5,11 @@
 #include <plist/plist.h>
 
 #include <QRandomGenerator>
+#include <QtEndian>
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <iterator>
 
 using namespace halvora;
@@ -21,24 +23,19 @@ LaunchServicesContentTypeHandler handler(const char *type, std::optional<QString
     return {QString::fromUtf8(type), std::move(id)};
 }
 
-// --- property lists, built through libplist ----------------------------------------------
-
-enum class Encoding { xml, binary };
-
-// Leaves the root to the caller, who may encode it again.
-QByteArray encode(plist_t root, Encoding encoding)
+// Both encodings of the list; frees the root.
+std::array<QByteArray, 2> encodings(plist_t root)
 {
-    char *data = nullptr;
-    uint32_t length = 0;
-    if (encoding == Encoding::xml)
-        plist_to_xml(root, &data, &length);
-    else
-        plist_to_bin(root, &data, &length);
-    QByteArray bytes(data, static_cast<qsizetype>(length));
-    if (encoding == Encoding::xml)
-        plist_to_xml_free(data);
-    else
-        plist_to_bin_free(data);
+    char *xml = nullptr;
+    char *binary = nullptr;
+    uint32_t xmlLength = 0;
+    uint32_t binaryLength = 0;
+    plist_to_xml(root, &xml, &xmlLength);
+    plist_to_bin(root, &binary, &binaryLength);
+    std::array<QByteArray, 2> bytes{QByteArray(xml, xmlLength), QByteArray(binary, binaryLength)};
+    plist_to_xml_free(xml);
+    plist_to_bin_free(binary);
+    plist_free(root);
     return bytes;
 }
 
@@ -73,17 +70,6 @@ Handlers readPlist(const QByteArray &bytes)
     return LaunchServicesPlistReader().registeredContentTypeHandlers(bytes);
 }
 
-// Throws nothing else than the reader's own failure.
-bool refusedAsPlist(const QByteArray &bytes)
-{
-    try {
-        readPlist(bytes);
-        return false;
-    } catch (const HandlerListFormatError &error) {
-        return !error.reason().isEmpty();
-    }
-}
-
 // A binary property list written by hand, for shapes the library cannot produce itself:
 // object i is an array of the objects listed in children[i]; one-byte offsets are too
 // small, so offsets and references are four bytes.
@@ -92,27 +78,20 @@ QByteArray binaryArrays(const QList<QList<quint32>> &children)
     QByteArray bytes("bplist00");
     QList<quint32> offsets;
     auto put = [&bytes](quint64 value, int width) {
-        for (int i = width - 1; i >= 0; --i)
-            bytes.append(static_cast<char>((value >> (8 * i)) & 0xFF));
+        const quint64 bigEndian = qToBigEndian(value);
+        bytes.append(reinterpret_cast<const char *>(&bigEndian) + 8 - width, width);
     };
     for (const QList<quint32> &refs : children) {
         offsets.append(static_cast<quint32>(bytes.size()));
-        if (refs.size() < 15) {
-            bytes.append(static_cast<char>(0xA0 | refs.size()));
-        } else {
-            bytes.append(static_cast<char>(0xAF));
-            bytes.append(static_cast<char>(0x12));
-            put(refs.size(), 4);
-        }
+        bytes.append("\xAF\x12"); // an array whose size follows as a four-byte integer
+        put(refs.size(), 4);
         for (quint32 ref : refs)
             put(ref, 4);
     }
     const quint64 table = bytes.size();
     for (quint32 offset : offsets)
         put(offset, 4);
-    bytes.append(QByteArray(6, '\0'));
-    bytes.append('\x04');
-    bytes.append('\x04');
+    bytes.append(QByteArray(6, '\0') + "\x04\x04"); // four-byte offsets and references
     put(children.size(), 8);
     put(0, 8);
     put(table, 8);
@@ -163,29 +142,24 @@ TEST(LaunchServicesPlistReader, ChoosesRolesAndSkipsEntriesAndUnusableStructures
         // Structures without a usable handler array give nothing; one element that is not a
         // dictionary spoils the whole array.
         {array({png()}), {}},
-        {text("LSHandlers"), {}},
         {dict({{"Other", png()}}), {}},
         {withHandlers(png()), {}},
         {withHandlers(array({png(), text("stray")})), {}},
     };
     for (size_t i = 0; i < std::size(cases); ++i) {
-        EXPECT_EQ(readPlist(encode(cases[i].root, Encoding::xml)), cases[i].expected) << "xml, case " << i;
-        EXPECT_EQ(readPlist(encode(cases[i].root, Encoding::binary)), cases[i].expected)
-            << "binary, case " << i;
-        plist_free(cases[i].root);
+        for (const QByteArray &bytes : encodings(cases[i].root))
+            EXPECT_EQ(readPlist(bytes), cases[i].expected)
+                << "case " << i << ": " << bytes.left(8).toStdString();
     }
 }
 
-TEST(LaunchServicesPlistReader, RefusesGarbageAndHostileShapesBeforeParsing)
+TEST(LaunchServicesPlistReader, RefusesGarbageAndHostileShapesBeforeParsingButReadsLongLists)
 {
-    const plist_t png = withHandlers(array({dict({{"LSHandlerContentType", text("public.png")}})}));
-    const QByteArray binary = encode(png, Encoding::binary);
-    const QByteArray xml = encode(png, Encoding::xml);
-    plist_free(png);
-    QRandomGenerator random(21);
-    QByteArray garbage(64 * 1024, '\0');
-    for (char &byte : garbage)
-        byte = static_cast<char>(random.generate());
+    const auto [xml, binary] =
+        encodings(withHandlers(array({dict({{"LSHandlerContentType", text("public.png")}})})));
+    QList<quint32> words(16 * 1024);
+    QRandomGenerator(21).fillRange(words.data(), words.size());
+    const QByteArray garbage(reinterpret_cast<const char *>(words.constData()), words.size() * 4);
     constexpr int levels = 10'000;
 
     const QByteArray refused[] = {
@@ -195,7 +169,6 @@ TEST(LaunchServicesPlistReader, RefusesGarbageAndHostileShapesBeforeParsing)
         binary.left(binary.size() - 5),
         binary.left(12),
         xml.left(xml.size() / 2),
-        "[Default Applications]\ntext/plain=a.desktop\n",
         QByteArray(50 * 1024 * 1024, 'x'),
         "<?xml version=\"1.0\"?><plist version=\"1.0\">" + QByteArray("<array>").repeated(levels) +
             QByteArray("</array>").repeated(levels) + "</plist>",
@@ -205,9 +178,9 @@ TEST(LaunchServicesPlistReader, RefusesGarbageAndHostileShapesBeforeParsing)
         binaryArrays({{7}}),      // a reference out of range
     };
     for (size_t i = 0; i < std::size(refused); ++i)
-        EXPECT_TRUE(refusedAsPlist(refused[i])) << "case " << i;
+        EXPECT_THROW(readPlist(refused[i]), HandlerListFormatError) << "case " << i;
 
-    // Moderate nesting in keys the reader ignores, and shared leaves, are fine.
+    // Moderate nesting in keys the reader ignores and shared leaves are fine.
     const QByteArray xmlModerate =
         "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>Deep</key>" +
         QByteArray("<array>").repeated(100) + QByteArray("</array>").repeated(100) +
@@ -215,26 +188,14 @@ TEST(LaunchServicesPlistReader, RefusesGarbageAndHostileShapesBeforeParsing)
         "</array></dict></plist>";
     EXPECT_EQ(readPlist(xmlModerate), Handlers{handler("public.png")});
     EXPECT_TRUE(readPlist(binaryArrays({{1, 1, 1}, {}})).isEmpty());
-}
-
-TEST(LaunchServicesPlistReader, ReadsAFiftyMegabyteList)
-{
-    const QByteArray entry = "<dict><key>LSHandlerContentType</key><string>public.item-%1</string>"
+    // So is a long list.
+    const QByteArray entry = "<dict><key>LSHandlerContentType</key><string>public.item</string>"
                              "<key>LSHandlerRoleAll</key><string>com.example.handler</string></dict>\n";
-    QByteArray bytes = "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>LSHandlers</key><array>\n";
-    int count = 0;
-    while (bytes.size() < 50 * 1024 * 1024) {
-        bytes += QByteArray(entry).replace("%1", QByteArray::number(count));
-        ++count;
-    }
-    bytes += "</array></dict></plist>";
-    const Handlers handlers = readPlist(bytes);
-    ASSERT_EQ(handlers.size(), count);
-    EXPECT_EQ(handlers.last(),
-              handler(u"public.item-%1"_qs.arg(count - 1).toUtf8().constData(), u"com.example.handler"_qs));
+    const int count = 50 * 1024 * 1024 / entry.size() + 1;
+    EXPECT_EQ(readPlist("<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>LSHandlers</key><array>\n" +
+                        entry.repeated(count) + "</array></dict></plist>"),
+              Handlers(count, handler("public.item", u"com.example.handler"_qs)));
 }
-
-// --- mimeapps.list -----------------------------------------------------------------------
 
 TEST(MimeAppsListReader, ReadsAsGKeyFileDoesAndRefusesWhatItRefuses)
 {
@@ -258,18 +219,7 @@ TEST(MimeAppsListReader, ReadsAsGKeyFileDoesAndRefusesWhatItRefuses)
                   handler("text/markdown", u"editor.desktop"_qs), handler("image/png", u"viewer.desktop"_qs),
                   handler("text/x-bad"), handler("image/gif", u"view"_qs), handler("application/json")}));
     EXPECT_TRUE(read("").isEmpty());
-    EXPECT_TRUE(read("[Other]\na=b\n").isEmpty());
 
-    for (const QByteArray &bytes :
-         {QByteArray("text/plain=a.desktop\n"), QByteArray("[Default Applications]\njust some words\n"),
-          QByteArray("[Default Applications\ntext/plain=a.desktop\n")}) {
-        try {
-            read(bytes);
-            ADD_FAILURE() << bytes.toStdString();
-        } catch (const HandlerListFormatError &error) {
-            EXPECT_FALSE(error.reason().isEmpty());
-            EXPECT_TRUE(
-                error.inFile(u"/x/mimeapps.list"_qs).localizedDescription().contains(u"/x/mimeapps.list"_qs));
-        }
-    }
+    // The reader names no file; the client adds it (its own test checks that).
+    EXPECT_THROW(read("[Default Applications]\njust some words\n"), HandlerListFormatError);
 }
