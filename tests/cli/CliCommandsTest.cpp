@@ -1,8 +1,7 @@
-// The commands over the real service and state, for the outcomes the built program cannot be
-// brought to on a real desktop: a system that does not take a change, a list it cannot read, a
-// history store that refuses to record, a terminal that answers no.
-#include "FakeConsole.h"
-
+// The console, and the commands over the real service and state for the outcomes the built
+// program cannot be brought to on a real desktop: a system that does not take a change, a list
+// it cannot read, a history store that refuses to record, a terminal that answers no.
+#include "cli/CliError.h"
 #include "cli/Commands.h"
 #include "core/history/InMemoryKeyValueStore.h"
 #include "core/history/UserDefaultsAssociationChangeHistoryStore.h"
@@ -16,6 +15,25 @@ using namespace halvora;
 using namespace halvora::cli;
 
 namespace {
+
+// A console whose input is a scripted list of lines and whose output is collected.
+class FakeConsole final : public Console {
+public:
+    QString out;
+    QString err;
+    QStringList input;
+    bool terminal = false;
+
+    void writeOut(const QString &text) override { out += text; }
+    void writeErr(const QString &text) override { err += text; }
+    std::optional<QString> readLine() override
+    {
+        return input.isEmpty() ? std::nullopt : std::optional(input.takeFirst());
+    }
+    bool inputIsTerminal() const override { return terminal; }
+    bool outputUsesColour() const override { return false; }
+    bool errorsUseColour() const override { return false; }
+};
 
 const AssociatedApp editor(u"Editor"_qs, u"org.example.Editor.desktop"_qs, QUrl::fromLocalFile("/e"));
 const AssociatedApp viewer(u"Viewer"_qs, u"org.example.Viewer.desktop"_qs, QUrl::fromLocalFile("/v"));
@@ -38,15 +56,10 @@ class RefusableStore final : public KeyValueStore {
 public:
     bool refusesWrites = false;
 
+    // The history changes only through transactions.
     std::optional<QByteArray> read(const QString &key) override { return held_.read(key); }
-    void write(const QString &key, const QByteArray &value) override
-    {
-        transact([&](KeyValueAccess &a) { a.write(key, value); });
-    }
-    void remove(const QString &key) override
-    {
-        transact([&](KeyValueAccess &a) { a.remove(key); });
-    }
+    void write(const QString &key, const QByteArray &value) override { held_.write(key, value); }
+    void remove(const QString &key) override { held_.remove(key); }
     void transact(const std::function<void(KeyValueAccess &access)> &body) override
     {
         if (refusesWrites)
@@ -70,22 +83,48 @@ struct Machine {
                                                                     "recentAssociationChange", 50),
         ExtensionCatalog::defaultCatalog());
     Directory directory;
-    cli::test::FakeConsole console;
+    FakeConsole console;
+    CliContext context{service, directory, ExtensionCatalog::defaultCatalog(), console};
 
     Machine() { client->setAssociation(FileAssociation("md", "text/markdown", editor, {editor, viewer})); }
-
-    int run(const QStringList &arguments)
-    {
-        CliContext context{service, directory, ExtensionCatalog::defaultCatalog(), console};
-        return runCli(arguments, context);
-    }
+    int run(const QStringList &arguments) { return runCli(arguments, context); }
 };
 
 } // namespace
 
+TEST(CliConsole, ColourAndConfirmationFollowTheTerminal)
+{
+    EXPECT_TRUE(colourAllowed(true, false, "xterm-256color"));
+    EXPECT_FALSE(colourAllowed(false, false, "xterm"));
+    EXPECT_FALSE(colourAllowed(true, true, "xterm"));
+    EXPECT_FALSE(colourAllowed(true, false, "dumb"));
+
+    // A pipe cannot confirm, and is never read from.
+    FakeConsole pipe;
+    pipe.input = {"y"};
+    EXPECT_THROW(confirm(pipe, "바꿀까요?", false), CliError);
+    EXPECT_TRUE(confirm(pipe, "바꿀까요?", true));
+    EXPECT_EQ(pipe.input.size(), 1);
+
+    FakeConsole terminal;
+    terminal.terminal = true;
+    terminal.input = {" 예 ", "yess"};
+    EXPECT_TRUE(confirm(terminal, "바꿀까요?", false));
+    EXPECT_FALSE(confirm(terminal, "바꿀까요?", false));
+    EXPECT_FALSE(confirm(terminal, "바꿀까요?", false)); // end of input
+    EXPECT_TRUE(terminal.err.contains("[y/N]"));
+}
+
 TEST(CliCommands, OutcomesOnlyADoubleCanCauseGiveTheirExitCodeAndMessage)
 {
+    const auto answersNo = [](Machine &m) {
+        m.console.terminal = true;
+        m.console.input = {"n"};
+    };
     const auto takesNoChange = [](Machine &m) { m.client->setDefaultChangesTakeEffect(false); };
+    const auto cannotList = [](Machine &m) {
+        m.client->failRegisteredContentTypes(std::make_exception_ptr(LocalizedError("목록이 망가졌습니다.")));
+    };
     // The first change is recorded, later ones are not.
     const auto refusesAfterAChange = [](Machine &m) {
         ASSERT_EQ(m.run({"set", "md", "org.example.Viewer", "--yes"}), 0);
@@ -93,6 +132,8 @@ TEST(CliCommands, OutcomesOnlyADoubleCanCauseGiveTheirExitCodeAndMessage)
         m.console.out.clear();
     };
     const QString notRecorded = u"기본 앱은 바뀌었을 수 있지만 변경 기록을 저장하지 못했습니다"_qs;
+    const QString full = notRecorded + u": 디스크가 가득 찼습니다."_qs;
+    const QString &verificationMismatch = FileAssociationService::verificationMismatchMessage;
     const struct {
         std::function<void(Machine &)> before;
         QStringList arguments;
@@ -100,34 +141,12 @@ TEST(CliCommands, OutcomesOnlyADoubleCanCauseGiveTheirExitCodeAndMessage)
         QString out;
         QString err;
     } rows[] = {
-        {[](Machine &m) {
-             m.console.terminal = true;
-             m.console.input = {"n"};
-         },
-         {"set", "md", "org.example.Viewer"},
-         1,
-         {},
-         ".md의 기본 앱을 Viewer(으)로 변경합니다."},
-        {takesNoChange,
-         {"set", "md", "org.example.Viewer", "--yes"},
-         1,
-         "검증 실패",
-         FileAssociationService::verificationMismatchMessage},
+        {answersNo, {"set", "md", "org.example.Viewer"}, 1, {}, ".md의 기본 앱을 Viewer(으)로 변경합니다."},
+        {takesNoChange, {"set", "md", "org.example.Viewer", "--yes"}, 1, "검증 실패", verificationMismatch},
         {takesNoChange, {"bulk", "org.example.Viewer", "md", "--yes"}, 1, "실패 1개", {}},
-        {[](Machine &m) {
-             m.client->failRegisteredContentTypes(
-                 std::make_exception_ptr(LocalizedError("목록이 망가졌습니다.")));
-         },
-         {"list", "--json"},
-         3,
-         {},
-         "목록이 망가졌습니다."},
-        {refusesAfterAChange, {"undo"}, 3, {}, notRecorded + ": 디스크가 가득 찼습니다."},
-        {refusesAfterAChange,
-         {"bulk", "org.example.Editor", "md", "--yes"},
-         3,
-         "확인 필요 0개\n" + notRecorded + " (1개)",
-         notRecorded + ": 디스크가 가득 찼습니다."},
+        {cannotList, {"list", "--json"}, 3, {}, "목록이 망가졌습니다."},
+        {refusesAfterAChange, {"undo"}, 3, {}, full},
+        {refusesAfterAChange, {"bulk", "org.example.Editor", "md", "--yes"}, 3, notRecorded + " (1개)", full},
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(row.arguments.join(u' ').toStdString());
