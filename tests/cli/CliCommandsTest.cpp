@@ -9,6 +9,8 @@
 #include "core/service/FileAssociationService.h"
 #include "support/doubles/InMemoryFileAssociationClient.h"
 
+#include <QJsonDocument>
+
 #include <gtest/gtest.h>
 
 using namespace halvora;
@@ -85,9 +87,10 @@ struct Machine {
     Directory directory;
     FakeConsole console;
     CliContext context{service, directory, ExtensionCatalog::defaultCatalog(), console};
+    QString recordId; // stands for "<id>" in the arguments
 
     Machine() { client->setAssociation(FileAssociation("md", "text/markdown", editor, {editor, viewer})); }
-    int run(const QStringList &arguments) { return runCli(arguments, context); }
+    int run(QStringList args) { return runCli(args.replaceInStrings(u"<id>"_qs, recordId), context); }
 };
 
 } // namespace
@@ -125,6 +128,13 @@ TEST(CliCommands, OutcomesOnlyADoubleCanCauseGiveTheirExitCodeAndMessage)
     const auto cannotList = [](Machine &m) {
         m.client->failRegisteredContentTypes(std::make_exception_ptr(LocalizedError("목록이 망가졌습니다.")));
     };
+    // A change made while md had no default has nothing to go back to.
+    const auto changedFromNone = [](Machine &m) {
+        m.client->setAssociation(FileAssociation("md", "text/markdown", std::nullopt, {editor, viewer}));
+        ASSERT_EQ(m.run({"set", "md", "org.example.Editor", "--yes", "--json"}), 0);
+        m.recordId = QJsonDocument::fromJson(m.console.out.toUtf8())["id"].toString();
+        m.console.out.clear();
+    };
     // The first change is recorded, later ones are not.
     const auto refusesAfterAChange = [](Machine &m) {
         ASSERT_EQ(m.run({"set", "md", "org.example.Viewer", "--yes"}), 0);
@@ -145,6 +155,7 @@ TEST(CliCommands, OutcomesOnlyADoubleCanCauseGiveTheirExitCodeAndMessage)
         {takesNoChange, {"set", "md", "org.example.Viewer", "--yes"}, 1, "검증 실패", verificationMismatch},
         {takesNoChange, {"bulk", "org.example.Viewer", "md", "--yes"}, 1, "실패 1개", {}},
         {cannotList, {"list", "--json"}, 3, {}, "목록이 망가졌습니다."},
+        {changedFromNone, {"undo", "<id>"}, 1, {}, ".md의 현재 기본 앱이 없어"},
         {refusesAfterAChange, {"undo"}, 3, {}, full},
         {refusesAfterAChange, {"bulk", "org.example.Editor", "md", "--yes"}, 3, notRecorded + " (1개)", full},
     };
