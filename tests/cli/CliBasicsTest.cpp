@@ -1,12 +1,9 @@
-#include "FakeConsole.h"
-
 #include "cli/AssociationProfile.h"
 #include "cli/CliError.h"
 #include "cli/CommandLine.h"
 #include "cli/TextTable.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -14,46 +11,11 @@
 using namespace halvora;
 using namespace halvora::cli;
 
-namespace {
-
-ExitCode usageCodeOf(const QStringList &arguments)
-{
-    try {
-        parseCommandLine(arguments);
-    } catch (...) {
-        return exitCodeFor(std::current_exception());
-    }
-    return ExitCode::success;
-}
-
-// The message names the file: the user should see which one.
-ProfileError::Problem fileProblemOf(const QString &path)
-{
-    try {
-        readProfileFile(path);
-    } catch (const ProfileError &error) {
-        EXPECT_TRUE(error.localizedDescription().contains(QFileInfo(path).fileName()));
-        return error.problem();
-    }
-    ADD_FAILURE() << "read: " << path.toStdString();
-    return ProfileError::Problem::writeFailed;
-}
-
-} // namespace
-
 TEST(CliCommandLine, AcceptsOptionsAnywhereAndEndsThemAtDoubleDash)
 {
-    ParsedCommand parsed = parseCommandLine({"list", "--search=pdf viewer", "--json", "--filter", "all"});
-    EXPECT_EQ(parsed.command, "list");
-    EXPECT_TRUE(parsed.has("--json"));
-    EXPECT_EQ(parsed.value("--search"), "pdf viewer");
-    EXPECT_EQ(parsed.value("--filter"), "all");
-
-    parsed = parseCommandLine({"bulk", "--yes", "app.desktop", "--", "--weird", "-", "md"});
-    EXPECT_EQ(parsed.arguments, (QStringList{"app.desktop", "--weird", "-", "md"}));
-
-    // A lone dash is standard input, not an option.
-    EXPECT_EQ(parseCommandLine({"export", "-"}).arguments, QStringList{"-"});
+    EXPECT_EQ(parseCommandLine({"list", "--search=pdf viewer", "--json"}).value("--search"), "pdf viewer");
+    EXPECT_EQ(parseCommandLine({"bulk", "--yes", "app.desktop", "--", "--weird", "-", "md"}).arguments,
+              (QStringList{"app.desktop", "--weird", "-", "md"}));
 
     // Help is answered either way, even when the rest would be bad usage.
     for (const QStringList &arguments : QList<QStringList>{{"help", "set"}, {"set", "--help"}}) {
@@ -68,8 +30,12 @@ TEST(CliCommandLine, RejectsBadUsageWithExitCodeTwo)
     for (const char *line : {"", "frobnicate", "--frobnicate", "list --yes", "list --search", "list --json=1",
                              "list --search a --search b", "show", "show md txt", "set md",
                              "bulk app.desktop", "help frobnicate"}) {
-        EXPECT_EQ(usageCodeOf(QString::fromUtf8(line).split(' ', Qt::SkipEmptyParts)), ExitCode::badInput)
-            << line;
+        try {
+            parseCommandLine(QString::fromUtf8(line).split(' ', Qt::SkipEmptyParts));
+            ADD_FAILURE() << line;
+        } catch (const CliError &error) {
+            EXPECT_EQ(error.code(), ExitCode::badInput) << line;
+        }
     }
 }
 
@@ -99,31 +65,6 @@ TEST(CliTextTable, AlignsWideTextAndNeutralisesControlCharacters)
     EXPECT_TRUE(renderTable({{"a"}}, {{{"x", CellColour::red}}}, true).contains("\x1b[31mx\x1b[0m"));
 }
 
-TEST(CliConsole, ColourAndConfirmationFollowTheTerminal)
-{
-    EXPECT_TRUE(colourAllowed(true, false, "xterm-256color"));
-    EXPECT_FALSE(colourAllowed(false, false, "xterm"));
-    EXPECT_FALSE(colourAllowed(true, true, "xterm"));
-    EXPECT_FALSE(colourAllowed(true, false, "dumb"));
-
-    // A pipe cannot confirm, and is never read from.
-    test::FakeConsole pipe;
-    pipe.input = {"y"};
-    EXPECT_THROW(confirm(pipe, "바꿀까요?", false), CliError);
-    EXPECT_EQ(pipe.linesRead, 0);
-    EXPECT_TRUE(confirm(pipe, "바꿀까요?", true));
-    EXPECT_EQ(pipe.linesRead, 0);
-
-    test::FakeConsole terminal;
-    terminal.terminal = true;
-    terminal.input = {" 예 ", "n", "yess"};
-    EXPECT_TRUE(confirm(terminal, "바꿀까요?", false));
-    EXPECT_FALSE(confirm(terminal, "바꿀까요?", false));
-    EXPECT_FALSE(confirm(terminal, "바꿀까요?", false));
-    EXPECT_FALSE(confirm(terminal, "바꿀까요?", false)); // end of input
-    EXPECT_TRUE(terminal.err.contains("[y/N]"));
-}
-
 TEST(CliProfile, RoundTripsAndNormalisesExtensions)
 {
     AssociationProfile profile;
@@ -133,15 +74,6 @@ TEST(CliProfile, RoundTripsAndNormalisesExtensions)
     const AssociationProfile read = parseProfile(R"({"format":"halvora-profile","version":1,"extra":true,
         "defaults":{" .PDF ":"viewer.desktop","pdf":"viewer.desktop"}})");
     EXPECT_EQ(read.defaults, (QMap<QString, QString>{{"pdf", "viewer.desktop"}}));
-
-    QTemporaryDir dir;
-    const QString path = dir.filePath("profile.json");
-    writeProfileFile(path, profile);
-    EXPECT_EQ(readProfileFile(path), profile);
-    // Replacing an existing file leaves no temporary beside it.
-    writeProfileFile(path, read);
-    EXPECT_EQ(readProfileFile(path), read);
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"profile.json"});
 }
 
 TEST(CliProfile, RejectsBadProfilesWithTypedErrors)
@@ -172,23 +104,20 @@ TEST(CliProfile, RejectsBadProfilesWithTypedErrors)
         {header + R"({"md" : "a.desktop", "x\"md": {"md": ["}", "b.desktop"]}, "md":"b\u002edesktop"}})",
          Problem::duplicateExtension,
          {"\"md\"", "a.desktop", "b.desktop"}},
+        {QByteArray(AssociationProfile::maxFileSize + 1, ' '), Problem::tooLarge, {"profile.json"}},
     };
+    QTemporaryDir dir;
+    QFile file(dir.filePath("profile.json"));
     for (const auto &c : cases) {
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(c.json) == c.json.size());
+        file.close();
         try {
-            parseProfile(c.json);
-            ADD_FAILURE() << "accepted: " << c.json.constData();
+            readProfileFile(file.fileName());
+            ADD_FAILURE() << "accepted: " << c.json.left(100).constData();
         } catch (const ProfileError &error) {
-            EXPECT_EQ(error.problem(), c.problem) << c.json.constData();
+            EXPECT_EQ(error.problem(), c.problem) << c.json.left(100).constData();
             for (const QString &name : c.named)
                 EXPECT_TRUE(error.localizedDescription().contains(name)) << error.what();
         }
     }
-
-    QTemporaryDir dir;
-    EXPECT_EQ(fileProblemOf(dir.filePath("missing.json")), Problem::fileNotFound);
-    QFile huge(dir.filePath("huge.json"));
-    ASSERT_TRUE(huge.open(QIODevice::WriteOnly));
-    ASSERT_TRUE(huge.resize(AssociationProfile::maxFileSize + 10));
-    huge.close();
-    EXPECT_EQ(fileProblemOf(huge.fileName()), Problem::tooLarge);
 }

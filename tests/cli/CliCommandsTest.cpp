@@ -1,6 +1,7 @@
-// The commands over the real service and state, with an in-memory system and store.
-#include "FakeConsole.h"
-
+// The console, and the commands over the real service and state for the outcomes the built
+// program cannot be brought to on a real desktop: a system that does not take a change, a list
+// it cannot read, a history store that refuses to record, a terminal that answers no.
+#include "cli/CliError.h"
 #include "cli/Commands.h"
 #include "core/history/InMemoryKeyValueStore.h"
 #include "core/history/UserDefaultsAssociationChangeHistoryStore.h"
@@ -8,49 +9,46 @@
 #include "core/service/FileAssociationService.h"
 #include "support/doubles/InMemoryFileAssociationClient.h"
 
-#include <QFile>
-#include <QFileInfo>
-#include <QJsonArray>
 #include <QJsonDocument>
-#include <QJsonObject>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 using namespace halvora;
 using namespace halvora::cli;
-using halvora::test::InMemoryFileAssociationClient;
 
 namespace {
 
-AssociatedApp makeApp(const QString &name, const QString &id)
-{
-    return AssociatedApp(name, id, QUrl::fromLocalFile("/usr/share/applications/" + id));
-}
-
-const AssociatedApp editor = makeApp("Editor", "org.example.Editor.desktop");
-const AssociatedApp viewer = makeApp("Viewer", "org.example.Viewer.desktop");
-const AssociatedApp painter = makeApp("Painter", "org.example.Painter.desktop");
-
-class FakeDirectory final : public ApplicationDirectory {
+// A console whose input is a scripted list of lines and whose output is collected.
+class FakeConsole final : public Console {
 public:
-    QList<AssociatedApp> installed{editor, viewer, painter};
+    QString out;
+    QString err;
+    QStringList input;
+    bool terminal = false;
 
+    void writeOut(const QString &text) override { out += text; }
+    void writeErr(const QString &text) override { err += text; }
+    std::optional<QString> readLine() override
+    {
+        return input.isEmpty() ? std::nullopt : std::optional(input.takeFirst());
+    }
+    bool inputIsTerminal() const override { return terminal; }
+    bool outputUsesColour() const override { return false; }
+    bool errorsUseColour() const override { return false; }
+};
+
+const AssociatedApp editor(u"Editor"_qs, u"org.example.Editor.desktop"_qs, QUrl::fromLocalFile("/e"));
+const AssociatedApp viewer(u"Viewer"_qs, u"org.example.Viewer.desktop"_qs, QUrl::fromLocalFile("/v"));
+
+// Knows Editor, and takes any other name for Viewer.
+class Directory final : public ApplicationDirectory {
+public:
     std::optional<AssociatedApp> applicationWithId(const QString &id) const override
     {
-        for (const AssociatedApp &app : installed) {
-            if (app.bundleIdentifier() == id)
-                return app;
-        }
-        return std::nullopt;
+        return id == editor.bundleIdentifier() ? editor : viewer;
     }
-    // Any file named like an installed application's entry describes that application.
     AssociatedApp applicationAt(const QString &path) const override
     {
-        for (const AssociatedApp &app : installed) {
-            if (QFileInfo(path).fileName() == QFileInfo(app.url().toLocalFile()).fileName())
-                return app;
-        }
         throw FileAssociationError::appMissingBundleIdentifier(path);
     }
 };
@@ -60,15 +58,10 @@ class RefusableStore final : public KeyValueStore {
 public:
     bool refusesWrites = false;
 
+    // The history changes only through transactions.
     std::optional<QByteArray> read(const QString &key) override { return held_.read(key); }
-    void write(const QString &key, const QByteArray &value) override
-    {
-        transact([&](KeyValueAccess &a) { a.write(key, value); });
-    }
-    void remove(const QString &key) override
-    {
-        transact([&](KeyValueAccess &a) { a.remove(key); });
-    }
+    void write(const QString &key, const QByteArray &value) override { held_.write(key, value); }
+    void remove(const QString &key) override { held_.remove(key); }
     void transact(const std::function<void(KeyValueAccess &access)> &body) override
     {
         if (refusesWrites)
@@ -80,148 +73,102 @@ private:
     InMemoryKeyValueStore held_;
 };
 
-// One machine: its desktop (in memory), its history store and a console.
+// One machine whose only extension, md, has Editor as its default and Viewer as another candidate.
 struct Machine {
-    InMemoryFileAssociationClient *client = nullptr;
+    std::unique_ptr<halvora::test::InMemoryFileAssociationClient> owned =
+        std::make_unique<halvora::test::InMemoryFileAssociationClient>();
+    halvora::test::InMemoryFileAssociationClient *client = owned.get();
     std::shared_ptr<RefusableStore> defaults = std::make_shared<RefusableStore>();
-    std::shared_ptr<FileAssociationService> service;
-    FakeDirectory directory;
-    cli::test::FakeConsole console;
+    std::shared_ptr<FileAssociationService> service = std::make_shared<FileAssociationService>(
+        std::move(owned),
+        std::make_shared<UserDefaultsAssociationChangeHistoryStore>(defaults, "associationChangeHistory",
+                                                                    "recentAssociationChange", 50),
+        ExtensionCatalog::defaultCatalog());
+    Directory directory;
+    FakeConsole console;
+    CliContext context{service, directory, ExtensionCatalog::defaultCatalog(), console};
+    QString recordId; // stands for "<id>" in the arguments
 
-    Machine()
-    {
-        auto owned = std::make_unique<InMemoryFileAssociationClient>();
-        client = owned.get();
-        client->setAssociation(FileAssociation("md", "text/markdown", editor, {editor, viewer}));
-        client->setAssociation(FileAssociation("pdf", "application/pdf", viewer, {viewer}));
-        client->setAssociation(FileAssociation("txt", "text/plain", std::nullopt, {editor}));
-        client->setAssociation(FileAssociation("png", "image/png", viewer, {viewer, painter}));
-        auto store = std::make_shared<UserDefaultsAssociationChangeHistoryStore>(
-            defaults, "associationChangeHistory", "recentAssociationChange", 50);
-        service = std::make_shared<FileAssociationService>(std::move(owned), store,
-                                                           ExtensionCatalog::defaultCatalog());
-    }
-
-    int run(const QStringList &arguments)
-    {
-        console.out.clear();
-        console.err.clear();
-        CliContext context{service, directory, ExtensionCatalog::defaultCatalog(), console};
-        return runCli(arguments, context);
-    }
-
-    QJsonValue runJson(const QStringList &arguments, int expectedCode = 0)
-    {
-        EXPECT_EQ(run(arguments), expectedCode) << console.err.toStdString();
-        QJsonParseError error;
-        const QJsonDocument document = QJsonDocument::fromJson(console.out.toUtf8(), &error);
-        EXPECT_EQ(error.error, QJsonParseError::NoError) << console.out.toStdString();
-        return document.isArray() ? QJsonValue(document.array()) : QJsonValue(document.object());
-    }
-
-    QString currentId(const QString &extension) const
-    {
-        const auto current = client->association(extension)->currentApp();
-        return current ? current->bundleIdentifier() : QString();
-    }
+    Machine() { client->setAssociation(FileAssociation("md", "text/markdown", editor, {editor, viewer})); }
+    int run(QStringList args) { return runCli(args.replaceInStrings(u"<id>"_qs, recordId), context); }
 };
 
 } // namespace
 
-// The commands' own part: what reaches the service, the texts and the exit codes. The rules
-// behind them (row plans, verification, undo) are the state's and service's tests.
-TEST(CliCommands, PassWhatTheyAreGivenAndAnswerWithTextsAndExitCodes)
+TEST(CliConsole, ColourAndConfirmationFollowTheTerminal)
 {
-    Machine machine;
-    EXPECT_EQ(machine.runJson({"list", "--json", "--search", " VIEWER "}).toArray().size(), 2); // pdf, png
-    EXPECT_EQ(machine.runJson({"list", "--json", "--filter=missingDefaultApplication"})
-                  .toArray()
-                  .at(0)["fileExtension"],
-              "txt");
+    EXPECT_TRUE(colourAllowed(true, false, "xterm-256color"));
+    EXPECT_FALSE(colourAllowed(false, false, "xterm"));
+    EXPECT_FALSE(colourAllowed(true, true, "xterm"));
+    EXPECT_FALSE(colourAllowed(true, false, "dumb"));
 
-    // A terminal that answers no: nothing is asked of the system.
-    machine.console.terminal = true;
-    machine.console.input = {"n"};
-    EXPECT_EQ(machine.run({"set", "md", "org.example.Viewer"}), 1);
-    EXPECT_TRUE(machine.console.err.contains(".md의 기본 앱을 Viewer(으)로 변경합니다."));
-    EXPECT_TRUE(machine.client->defaultApplicationRequests().isEmpty());
-    machine.console.terminal = false;
-    EXPECT_EQ(machine.runJson(
-                  {"set", " .MD", "org.example.Viewer.desktop", "--yes", "--json"})["verificationStatus"],
-              "verified");
-    EXPECT_EQ(machine.currentId("md"), viewer.bundleIdentifier());
+    // A pipe cannot confirm, and is never read from.
+    FakeConsole pipe;
+    pipe.input = {"y"};
+    EXPECT_THROW(confirm(pipe, "바꿀까요?", false), CliError);
+    EXPECT_TRUE(confirm(pipe, "바꿀까요?", true));
+    EXPECT_EQ(pipe.input.size(), 1);
 
-    // A named application file counts as picked on disk; the missing previous default is pointed out.
-    QTemporaryDir dir;
-    QFile entry(dir.filePath("org.example.Painter.desktop"));
-    ASSERT_TRUE(entry.open(QIODevice::WriteOnly));
-    entry.close();
-    const QJsonObject applied =
-        machine.runJson({"bulk", entry.fileName(), "txt", "--yes", "--json"}).toObject();
-    EXPECT_EQ(applied["rows"][0]["status"], "ready");
-    EXPECT_TRUE(applied["rows"][0]["note"].toString().contains("되돌리기"));
-    EXPECT_EQ(machine.currentId("txt"), painter.bundleIdentifier());
-    QString txtChange;
-    for (const QJsonValue &record : machine.runJson({"history", "--json"}).toArray())
-        txtChange = record["fileExtension"] == "txt" ? record["id"].toString() : txtChange;
-    ASSERT_FALSE(txtChange.isEmpty());
+    FakeConsole terminal;
+    terminal.terminal = true;
+    terminal.input = {" 예 ", "yess"};
+    EXPECT_TRUE(confirm(terminal, "바꿀까요?", false));
+    EXPECT_FALSE(confirm(terminal, "바꿀까요?", false));
+    EXPECT_FALSE(confirm(terminal, "바꿀까요?", false)); // end of input
+    EXPECT_TRUE(terminal.err.contains("[y/N]"));
+}
 
+TEST(CliCommands, OutcomesOnlyADoubleCanCauseGiveTheirExitCodeAndMessage)
+{
+    const auto answersNo = [](Machine &m) {
+        m.console.terminal = true;
+        m.console.input = {"n"};
+    };
+    const auto takesNoChange = [](Machine &m) { m.client->setDefaultChangesTakeEffect(false); };
+    const auto cannotList = [](Machine &m) {
+        m.client->failRegisteredContentTypes(std::make_exception_ptr(LocalizedError("목록이 망가졌습니다.")));
+    };
+    // A change made while md had no default has nothing to go back to.
+    const auto changedFromNone = [](Machine &m) {
+        m.client->setAssociation(FileAssociation("md", "text/markdown", std::nullopt, {editor, viewer}));
+        ASSERT_EQ(m.run({"set", "md", "org.example.Editor", "--yes", "--json"}), 0);
+        m.recordId = QJsonDocument::fromJson(m.console.out.toUtf8())["id"].toString();
+        m.console.out.clear();
+    };
+    // The first change is recorded, later ones are not.
+    const auto refusesAfterAChange = [](Machine &m) {
+        ASSERT_EQ(m.run({"set", "md", "org.example.Viewer", "--yes"}), 0);
+        m.defaults->refusesWrites = true;
+        m.console.out.clear();
+    };
+    const QString notRecorded = u"기본 앱은 바뀌었을 수 있지만 변경 기록을 저장하지 못했습니다"_qs;
+    const QString full = notRecorded + u": 디스크가 가득 찼습니다."_qs;
+    const QString &verificationMismatch = FileAssociationService::verificationMismatchMessage;
     const struct {
+        std::function<void(Machine &)> before;
         QStringList arguments;
         int code;
         QString out;
         QString err;
     } rows[] = {
-        // md is a candidate, pdf already Viewer, txt not a candidate, md named twice.
-        {{"bulk", "org.example.Viewer", "md", "pdf", "txt", ".MD", "--yes"},
-         1,
-         "검증 완료 0개, 실패 0개, 건너뜀 2개, 확인 필요 1개\n",
-         {}},
-        {{"bulk", "org.example.Viewer", "md", "zzz", "--yes"}, 2, {}, {}},
-        {{"bulk", "./nowhere.desktop", "md", "--yes"}, 2, {}, {}},
-        {{"undo", txtChange.left(8).toLower()}, 1, {}, ".txt의 현재 기본 앱이 없어"},
-        {{"set", "md", "org.example.Editor", "--yes"},
-         1,
-         "검증 실패",
-         FileAssociationService::verificationMismatchMessage},
+        {answersNo, {"set", "md", "org.example.Viewer"}, 1, {}, ".md의 기본 앱을 Viewer(으)로 변경합니다."},
+        {takesNoChange, {"set", "md", "org.example.Viewer", "--yes"}, 1, "검증 실패", verificationMismatch},
+        {takesNoChange, {"bulk", "org.example.Viewer", "md", "--yes"}, 1, "실패 1개", {}},
+        {cannotList, {"list", "--json"}, 3, {}, "목록이 망가졌습니다."},
+        {changedFromNone, {"undo", "<id>"}, 1, {}, ".md의 현재 기본 앱이 없어"},
+        {refusesAfterAChange, {"undo"}, 3, {}, full},
+        {refusesAfterAChange, {"bulk", "org.example.Editor", "md", "--yes"}, 3, notRecorded + " (1개)", full},
     };
-    // From here on the system accepts changes without making them.
-    machine.client->setDefaultChangesTakeEffect(false);
     for (const auto &row : rows) {
         SCOPED_TRACE(row.arguments.join(u' ').toStdString());
+        Machine machine;
+        row.before(machine);
         EXPECT_EQ(machine.run(row.arguments), row.code) << machine.console.err.toStdString();
+        EXPECT_EQ(machine.console.out.isEmpty(), row.out.isEmpty()) << machine.console.out.toStdString();
         EXPECT_TRUE(machine.console.out.contains(row.out)) << machine.console.out.toStdString();
         EXPECT_TRUE(machine.console.err.contains(row.err)) << machine.console.err.toStdString();
+        // Left as it was, or (after a refused record) changed back as asked.
+        EXPECT_EQ(machine.client->association("md")->currentApp()->bundleIdentifier(),
+                  editor.bundleIdentifier());
     }
-    machine.client->failRegisteredContentTypes(
-        std::make_exception_ptr(LocalizedError("목록 파일이 망가졌습니다.")));
-    EXPECT_EQ(machine.run({"list", "--json"}), 3);
-    EXPECT_TRUE(machine.console.out.isEmpty());
-    EXPECT_TRUE(machine.console.err.contains("목록 파일이 망가졌습니다."));
-}
-
-TEST(CliCommands, AChangeTheStoreCannotRecordIsReportedWithTheRealDefault)
-{
-    Machine machine;
-    ASSERT_EQ(machine.run({"set", "md", "org.example.Viewer", "--yes"}), 0);
-    machine.defaults->refusesWrites = true;
-    const struct {
-        QStringList arguments;
-        AssociatedApp shownAfter;
-    } cases[] = {
-        {{"undo"}, editor},
-        {{"bulk", "org.example.Viewer", "md", "--yes"}, viewer},
-    };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.arguments.join(u' ').toStdString());
-        EXPECT_EQ(machine.run(c.arguments), 3);
-        EXPECT_TRUE(machine.console.err.contains(
-            "기본 앱은 바뀌었을 수 있지만 변경 기록을 저장하지 못했습니다: 디스크가 가득 찼습니다."))
-            << machine.console.err.toStdString();
-        EXPECT_EQ(machine.currentId("md"), c.shownAfter.bundleIdentifier());
-    }
-    EXPECT_TRUE(machine.console.out.contains(
-        "확인 필요 0개\n기본 앱은 바뀌었을 수 있지만 변경 기록을 저장하지 못했습니다 (1개)"));
-    machine.defaults->refusesWrites = false;
-    EXPECT_EQ(machine.runJson({"history", "--json"}).toArray().size(), 1);
 }
