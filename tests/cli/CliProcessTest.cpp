@@ -396,7 +396,12 @@ public:
         EXPECT_TRUE(bus.registerService(QStringLiteral("org.freedesktop.Notifications")));
         EXPECT_TRUE(bus.registerVirtualObject(QStringLiteral("/org/freedesktop/Notifications"), this));
     }
-    ~FakeNotifications() override { QDBusConnection::disconnectFromBus(QStringLiteral("notifications")); }
+    ~FakeNotifications() override
+    {
+        QDBusConnection::disconnectFromBus(QStringLiteral("notifications"));
+        daemon_.kill();
+        daemon_.waitForFinished();
+    }
 
     QString address;
     QList<QVariantList> calls;
