@@ -116,44 +116,34 @@ TEST_F(StateTest, AddAndRefreshReplaceEntriesAndReportFailures)
     EXPECT_TRUE(manager->calls().isEmpty());
 }
 
-TEST_F(StateTest, SearchLooksAtFourTextsOnly)
+// Search looks at four texts only; the history filters at the newest record per extension.
+TEST_F(StateTest, SearchAndFiltersPickTheVisibleAssociations)
 {
     const AssociatedApp copy = app(u"Viewer"_qs, u"org.example.Viewer.desktop"_qs, u"/opt"_qs);
     loadWith({assoc(u"pdf"_qs, viewer), assoc(u"txt"_qs, editor, {editor, viewer}),
               FileAssociation(u"md"_qs, u"text/markdown"_qs, std::nullopt, {viewer}),
-              FileAssociation(u"csv"_qs, u"text/csv"_qs, copy, {})});
-
-    auto visibleFor = [&](const QString &text) {
-        state.setSearchText(text);
-        return extensionsOf(state.visibleAssociations());
-    };
-    EXPECT_EQ(visibleFor(u" \n PDF\t"_qs), QStringList{u"pdf"_qs});
-    EXPECT_EQ(visibleFor(u"EXAMPLE.viewer"_qs), (QStringList{u"pdf"_qs, u"csv"_qs})); // not candidates
-    EXPECT_EQ(visibleFor(u"text/"_qs), (QStringList{u"md"_qs, u"csv"_qs}));
-    EXPECT_EQ(visibleFor(u"document v"_qs), QStringList{u"pdf"_qs});
-    EXPECT_EQ(visibleFor(u"/opt"_qs), QStringList{}); // the location is not searched
-    EXPECT_EQ(visibleFor(u"   "_qs).size(), 4);
-
-    state.setAssociationFilter(AssociationFilter::missingDefaultApplication);
-    EXPECT_EQ(visibleFor(u"text"_qs), QStringList{u"md"_qs});
-    state.setAssociationFilter(AssociationFilter::missingCandidateApps);
-    EXPECT_EQ(visibleFor(QString()), QStringList{u"csv"_qs});
-}
-
-TEST_F(StateTest, HistoryFiltersLookAtTheNewestRecordPerExtension)
-{
-    loadWith({assoc(u"pdf"_qs, viewer), assoc(u"txt"_qs, editor), assoc(u"md"_qs, editor),
-              assoc(u"csv"_qs, editor)},
+              FileAssociation(u"csv"_qs, u"text/csv"_qs, copy, {})},
              {record(u"4"_qs, u"txt"_qs, viewer, Status::undoVerified),
               record(u"3"_qs, u"md"_qs, viewer, Status::apiFailed),
               record(u"2"_qs, u"txt"_qs, viewer, Status::verificationFailed),
               record(u"1"_qs, u"csv"_qs, viewer, Status::undoFailed),
               record(u"0"_qs, u"csv"_qs, viewer, Status::verified)});
-
-    state.setAssociationFilter(AssociationFilter::recentlyChanged);
-    EXPECT_EQ(extensionsOf(state.visibleAssociations()), (QStringList{u"txt"_qs, u"md"_qs, u"csv"_qs}));
-    state.setAssociationFilter(AssociationFilter::verificationFailed);
-    EXPECT_EQ(extensionsOf(state.visibleAssociations()), (QStringList{u"md"_qs, u"csv"_qs}));
+    using F = AssociationFilter;
+    auto visible = [&](AssociationFilter filter, const QString &text) {
+        state.setAssociationFilter(filter);
+        state.setSearchText(text);
+        return extensionsOf(state.visibleAssociations());
+    };
+    EXPECT_EQ(visible(F::all, u" \n PDF\t"_qs), QStringList{u"pdf"_qs});
+    EXPECT_EQ(visible(F::all, u"EXAMPLE.viewer"_qs), (QStringList{u"pdf"_qs, u"csv"_qs})); // not candidates
+    EXPECT_EQ(visible(F::all, u"text/"_qs), (QStringList{u"md"_qs, u"csv"_qs}));
+    EXPECT_EQ(visible(F::all, u"document v"_qs), QStringList{u"pdf"_qs});
+    EXPECT_EQ(visible(F::all, u"/opt"_qs), QStringList{}); // the location is not searched
+    EXPECT_EQ(visible(F::all, u"   "_qs).size(), 4);
+    EXPECT_EQ(visible(F::missingDefaultApplication, u"text"_qs), QStringList{u"md"_qs});
+    EXPECT_EQ(visible(F::missingCandidateApps, {}), QStringList{u"csv"_qs});
+    EXPECT_EQ(visible(F::recentlyChanged, {}), (QStringList{u"txt"_qs, u"md"_qs, u"csv"_qs}));
+    EXPECT_EQ(visible(F::verificationFailed, {}), (QStringList{u"md"_qs, u"csv"_qs}));
 }
 
 // The order of groups is the model's; here: which groups there are, and expansion.
