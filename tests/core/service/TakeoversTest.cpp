@@ -45,7 +45,6 @@ TEST(Takeovers, OnlyAConfirmedNewestRecordWhoseAppIsNoLongerTheDefault)
         {"same type changed later", {{apng, S::verified}, {png, S::undoVerified}}, chosen, {}},
         {"only a change of another extension of the type", {{apng, S::verified}}, intruder, chosen},
         {"records of other types only", {{jpg, S::verified}}, intruder, {}},
-        {"no record", {}, intruder, {}},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
