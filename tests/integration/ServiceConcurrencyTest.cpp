@@ -27,13 +27,11 @@ TEST(ServiceConcurrency, SimultaneousAppliesAndUndosEachKeepTheirRecord)
             std::make_shared<SqliteKeyValueStore>(path), u"associationChangeHistory"_qs,
             u"recentAssociationChange"_qs, 50);
     };
-    const AssociatedApp before = app(u"Before"_qs, u"before.desktop"_qs);
-    const AssociatedApp after = app(u"After"_qs, u"after.desktop"_qs);
     auto owned = std::make_unique<InMemoryFileAssociationClient>();
     InMemoryFileAssociationClient *client = owned.get();
     QList<FileAssociation> associations;
     for (int i = 0; i < applyCount; ++i) {
-        associations.append(assoc(u"ext%1"_qs.arg(i), before));
+        associations.append(assoc(u"ext%1"_qs.arg(i), app(u"Before"_qs, u"before.desktop"_qs)));
         client->setAssociation(associations.last());
     }
     FileAssociationService service(std::move(owned), history(), ExtensionCatalog({}, {}));
@@ -42,7 +40,8 @@ TEST(ServiceConcurrency, SimultaneousAppliesAndUndosEachKeepTheirRecord)
     client->holdDefaultApplicationRequests();
     std::vector<QCoro::Task<AssociationChangeRecord>> applies;
     for (const FileAssociation &association : associations)
-        applies.push_back(service.applyDefaultApplication(after, association));
+        applies.push_back(
+            service.applyDefaultApplication(app(u"After"_qs, u"after.desktop"_qs), association));
     ASSERT_TRUE(processEventsUntil([&] { return client->heldRequestCount() == applyCount; }));
     client->releaseDefaultApplicationRequests();
 

@@ -7,7 +7,7 @@
 namespace halvora {
 namespace {
 
-using Status = AssociationVerificationStatus;
+using S = AssociationVerificationStatus;
 
 AssociatedApp appAt(const QString &id, const QString &dir)
 {
@@ -22,10 +22,9 @@ TEST(Takeovers, OnlyAConfirmedNewestRecordWhoseAppIsNoLongerTheDefault)
     const AssociatedApp intruder = appAt(u"intruder.desktop"_qs, u"/opt"_qs);
     // apng shares png's type.
     const QString png = u"png"_qs, apng = u"apng"_qs, jpg = u"jpg"_qs;
-    using S = Status;
     struct Case {
         const char *name;
-        QList<std::pair<QString, Status>> history; // newest first
+        QList<std::pair<QString, S>> history; // newest first
         std::optional<AssociatedApp> current;
         std::optional<AssociatedApp> expected; // the app to put back; none: no takeover
         QList<AssociatedApp> candidates = {};

@@ -21,13 +21,12 @@ TEST_F(StateTest, LoadSortsOnceRepairsSelectionAndKeepsDataOnFailure)
     EXPECT_EQ(seen, QList<QStringList>{sorted});
     EXPECT_EQ(state.selectedExtension(), u"pdf"_qs); // regardless of the search
 
-    // Refreshing an entry the service reports unchanged still replaces it; an equal load does not.
+    // Refreshing an entry the service reports unchanged still replaces it; an equal load does not,
+    // and keeps a selection that is still listed.
+    state.setSelectedExtension(u"md"_qs);
     state.refreshSelectedAssociation();
     state.load();
     EXPECT_EQ(seen.size(), 2);
-
-    state.setSelectedExtension(u"md"_qs);
-    state.load();
     EXPECT_EQ(state.selectedExtension(), u"md"_qs);
 
     // A failed list keeps list, history and selection; isLoading goes back to false.
@@ -78,7 +77,6 @@ TEST_F(StateTest, AddAndRefreshReplaceEntriesAndReportFailures)
     state.addExtension(QString());
     EXPECT_EQ(state.alertMessage(), u"확장자를 입력하세요."_qs);
     EXPECT_EQ(state.associations(), added);
-    EXPECT_EQ(state.selectedExtension(), u"pdf"_qs);
     EXPECT_EQ(state.searchText(), u"p"_qs);
 
     manager->failLoadAssociation(u"pdf"_qs, failure(u"새로고침 실패"_qs));
