@@ -1,25 +1,19 @@
 #include "core/service/Takeovers.h"
-
-#include <QUrl>
+#include "support/SampleAssociations.h"
 
 #include <gtest/gtest.h>
 
-namespace halvora {
+namespace halvora::test {
 namespace {
 
 using S = AssociationVerificationStatus;
 
-AssociatedApp appAt(const QString &id, const QString &dir)
-{
-    return AssociatedApp(id.section(u'.', 0, 0), id, QUrl::fromLocalFile(dir + u'/' + id));
-}
-
 TEST(Takeovers, OnlyAConfirmedNewestRecordWhoseAppIsNoLongerTheDefault)
 {
-    const AssociatedApp chosen = appAt(u"chosen.desktop"_qs, u"/usr"_qs);
-    const AssociatedApp moved = appAt(u"chosen.desktop"_qs, u"/home/u/.local"_qs);
-    const AssociatedApp old = appAt(u"old.desktop"_qs, u"/usr"_qs);
-    const AssociatedApp intruder = appAt(u"intruder.desktop"_qs, u"/opt"_qs);
+    const AssociatedApp chosen = app(u"Chosen"_qs, u"chosen.desktop"_qs);
+    const AssociatedApp moved = app(u"Chosen"_qs, u"chosen.desktop"_qs, u"/home/u/.local"_qs);
+    const AssociatedApp old = app(u"Old"_qs, u"old.desktop"_qs);
+    const AssociatedApp intruder = app(u"Intruder"_qs, u"intruder.desktop"_qs, u"/opt"_qs);
     // apng shares png's type.
     const QString png = u"png"_qs, apng = u"apng"_qs, jpg = u"jpg"_qs;
     struct Case {
@@ -68,4 +62,4 @@ TEST(Takeovers, OnlyAConfirmedNewestRecordWhoseAppIsNoLongerTheDefault)
 }
 
 } // namespace
-} // namespace halvora
+} // namespace halvora::test

@@ -21,8 +21,7 @@ TEST_F(StateTest, LoadSortsOnceRepairsSelectionAndKeepsDataOnFailure)
     EXPECT_EQ(seen, QList<QStringList>{sorted});
     EXPECT_EQ(state.selectedExtension(), u"pdf"_qs); // regardless of the search
 
-    // Refreshing an entry the service reports unchanged still replaces it; an equal load does not,
-    // and keeps a selection that is still listed.
+    // An unchanged refresh still notifies; an equal load neither notifies nor moves the selection.
     state.setSelectedExtension(u"md"_qs);
     state.refreshSelectedAssociation();
     state.load();
@@ -40,8 +39,7 @@ TEST_F(StateTest, LoadSortsOnceRepairsSelectionAndKeepsDataOnFailure)
     EXPECT_TRUE(state.changeHistory().isEmpty());
     EXPECT_EQ(state.selectedExtension(), u"gone"_qs);
 
-    // A failed history read keeps the new list but does not repair the selection; a
-    // failure that is not one of ours is shown too.
+    // A failed history read keeps the new list, leaves the selection and shows any failure type.
     manager->failRegisteredAssociations(nullptr);
     manager->setRegisteredAssociations({assoc(u"txt"_qs, editor)});
     manager->failChangeHistory(std::make_exception_ptr(std::runtime_error("disk gone")));

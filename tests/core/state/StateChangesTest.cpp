@@ -111,8 +111,7 @@ TEST_F(StateTest, BulkSelectionKeepsCheckingOrderAndPlansRowByRow)
         state.toggleBulkSelection(find(extension));
     EXPECT_EQ(extensionsOf(state.bulkSelectedAssociations()), (QStringList{u"txt"_qs, u"pdf"_qs}));
 
-    // Same bundle identifier means same app; names and locations come from the first
-    // checked association, where the later duplicate wins.
+    // Same bundle, same app, as the first checked association's later duplicate names it.
     EXPECT_EQ(state.commonCandidateAppsForBulkSelection(),
               (QList<AssociatedApp>{viewerElsewhere, player, editor}));
 
@@ -148,8 +147,7 @@ TEST_F(StateTest, BulkApplyRunsReadyRowsInTurnCountsOutcomesAndEndsBulkMode)
     manager->setApplyOutcome(u"pdf"_qs, Status::apiFailed);
     manager->clearCalls();
 
-    // Ready rows only, one after another, each refreshed with its type before the next starts;
-    // jpeg shares jpg's type, so once the jpg row ran it is already done.
+    // Ready rows only, in turn, each refreshed with its type (jpeg is jpg's, so already done).
     state.confirmBulkPlan(state.makeBulkPlan(viewer, false));
     EXPECT_EQ(manager->calls(), (QList<Call>{{Op::applyDefaultApplication, u"pdf"_qs},
                                              {Op::loadAssociation, u"pdf"_qs},
@@ -205,8 +203,7 @@ TEST_F(StateTest, OverlappingOperationsInterleaveAndTheLastWriteWins)
     EXPECT_EQ(state.associations(), stale);
     EXPECT_EQ(state.changeHistory().size(), 1);
 
-    // A bulk apply whose task nobody keeps, while the user changes the selection and a row
-    // drops out of the list.
+    // A bulk apply nobody awaits, while the checked set changes and a row leaves the list.
     loadWith({assoc(u"pdf"_qs, editor, {editor, viewer}), assoc(u"txt"_qs, editor, {editor, viewer}),
               assoc(u"md"_qs, viewer)});
     state.setBulkSelectionEnabled(true);
@@ -231,16 +228,14 @@ TEST_F(StateTest, OverlappingOperationsInterleaveAndTheLastWriteWins)
 TEST(StateLifetimeTest, OperationsResumingAfterTheStateIsGoneDoNothing)
 {
     auto manager = std::make_shared<ScriptedFileAssociationManager>();
-    manager->setRegisteredAssociations({assoc(u"pdf"_qs, viewer, {viewer, editor})});
     auto state = std::make_unique<HalvoraState>(manager, ExtensionCatalog::defaultCatalog());
-    state->load();
+    const FileAssociation pdf = assoc(u"pdf"_qs, viewer, {viewer, editor});
     manager->hold(Op::loadRegisteredAssociations);
     manager->hold(Op::applyDefaultApplication);
     state->load();
     state->confirmBulkPlan(BulkAssociationChangePlan(
-        editor,
-        {BulkAssociationChangeRow(state->associations()[0], editor, RowStatus::ready, std::nullopt)}));
-    state->confirmPendingChange(PendingAssociationChange(state->associations()[0], editor));
+        editor, {BulkAssociationChangeRow(pdf, editor, RowStatus::ready, std::nullopt)}));
+    state->confirmPendingChange(PendingAssociationChange(pdf, editor));
     state.reset();
     manager->releaseAll();
     EXPECT_EQ(manager->callCount(Op::loadAssociation), 0);

@@ -27,7 +27,6 @@ inline AssociationChangeRecord record(const QString &id, const QString &extensio
                                    editor, Timestamp(1000.0), status, std::nullopt);
 }
 
-// The listed association of the extension.
 inline FileAssociation listed(const HalvoraState &state, const QString &extension)
 {
     for (const auto &a : state.associations()) {
