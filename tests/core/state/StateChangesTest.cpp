@@ -111,7 +111,8 @@ TEST_F(StateTest, BulkSelectionKeepsCheckingOrderAndPlansRowByRow)
         state.toggleBulkSelection(find(extension));
     EXPECT_EQ(extensionsOf(state.bulkSelectedAssociations()), (QStringList{u"txt"_qs, u"pdf"_qs}));
 
-    // Same bundle, same app, as the first checked association's later duplicate names it.
+    // Same bundle identifier means same app; names and locations come from the first
+    // checked association, where the later duplicate wins.
     EXPECT_EQ(state.commonCandidateAppsForBulkSelection(),
               (QList<AssociatedApp>{viewerElsewhere, player, editor}));
 
