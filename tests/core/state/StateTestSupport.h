@@ -1,18 +1,14 @@
 #pragma once
 
-#include "core/model/ExtensionCatalog.h"
 #include "core/model/FileAssociationError.h"
 #include "core/state/HalvoraState.h"
 #include "support/SampleAssociations.h"
 #include "support/doubles/ScriptedFileAssociationManager.h"
 
 #include <QSignalSpy>
-#include <QStringList>
-#include <QUrl>
 
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <stdexcept>
 
 namespace halvora::test {
@@ -25,14 +21,12 @@ inline const AssociatedApp player = app(u"Player"_qs, u"org.example.Player.deskt
 
 inline AssociationChangeRecord record(const QString &id, const QString &extension,
                                       std::optional<AssociatedApp> previous,
-                                      AssociationVerificationStatus status,
-                                      std::optional<QString> message = std::nullopt)
+                                      AssociationVerificationStatus status)
 {
     return AssociationChangeRecord(id, extension, u"application/x-"_qs + extension, std::move(previous),
-                                   editor, Timestamp(1000.0), status, std::move(message));
+                                   editor, Timestamp(1000.0), status, std::nullopt);
 }
 
-// The listed association of the extension.
 inline FileAssociation listed(const HalvoraState &state, const QString &extension)
 {
     for (const auto &a : state.associations()) {
