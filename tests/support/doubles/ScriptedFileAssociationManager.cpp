@@ -129,7 +129,6 @@ ScriptedFileAssociationManager::applyDefaultApplication(AssociatedApp app, FileA
 {
     const QString extension = association.fileExtension();
     co_await enter(Operation::applyDefaultApplication, extension);
-    rethrowIfSet(applyFailures_.value(extension));
     const Outcome outcome =
         applyOutcomes_.value(extension, Outcome{AssociationVerificationStatus::verified, {}});
     AssociationChangeRecord record(newRecordIdentifier(), extension, association.contentTypeIdentifier(),

@@ -61,10 +61,6 @@ public:
         loadFailures_.insert(extension, std::move(failure));
     }
     void failChangeHistory(std::exception_ptr failure) { historyFailure_ = std::move(failure); }
-    void failApply(const QString &extension, std::exception_ptr failure)
-    {
-        applyFailures_.insert(extension, std::move(failure));
-    }
     // Changes and undos still take effect but are not recorded: they throw this failure.
     void failRecording(std::exception_ptr failure) { recordingFailure_ = std::move(failure); }
 
@@ -114,7 +110,7 @@ private:
     QList<AssociationChangeRecord> history_;
     QHash<QString, Outcome> applyOutcomes_, undoOutcomes_;
     std::exception_ptr registeredFailure_, historyFailure_, recordingFailure_;
-    QHash<QString, std::exception_ptr> loadFailures_, applyFailures_;
+    QHash<QString, std::exception_ptr> loadFailures_;
     QHash<Operation, bool> holding_;
     QHash<Operation, std::deque<std::shared_ptr<Gate>>> held_;
     QList<Call> calls_;
