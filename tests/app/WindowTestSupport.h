@@ -13,11 +13,9 @@
 #include "support/doubles/WaitForTask.h"
 
 #include <QAbstractButton>
-#include <QAccessible>
 #include <QAction>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
@@ -99,15 +97,6 @@ private:
     std::unique_ptr<MainWindow> window_;
 };
 
-// What a screen reader announces for a control: its accessible name and description.
-inline std::pair<QString, QString> announced(QWidget *widget)
-{
-    QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(widget);
-    return accessible
-               ? std::pair(accessible->text(QAccessible::Name), accessible->text(QAccessible::Description))
-               : std::pair<QString, QString>();
-}
-
 inline AssociationChangeRecord record(const QString &id, const QString &extension,
                                       std::optional<AssociatedApp> previous,
                                       AssociationVerificationStatus status,
@@ -148,14 +137,6 @@ protected:
             if (b->text() == text)
                 return b;
         return nullptr;
-    }
-
-    static QStringList menuTexts(QMenu *menu)
-    {
-        QStringList texts;
-        for (QAction *action : menu->actions())
-            texts.append(action->isSeparator() ? u"---"_qs : action->text());
-        return texts;
     }
 
     void checkForBulk(const QStringList &extensions)
