@@ -20,10 +20,7 @@ namespace {
 // Limits of size and sidebar width across restarts are the geometry test's part.
 TEST_F(WindowTest, FirstShowStartsExactlyOneLoadShownBusyAndOnlyTheDetailPaneGrows)
 {
-    // Without a selection refresh is off; without a factory the add item does nothing.
-    EXPECT_FALSE(window().refreshAction()->isEnabled());
-    window().addExtensionAction()->trigger();
-    EXPECT_FALSE(window().isAddingExtension());
+    EXPECT_FALSE(window().refreshAction()->isEnabled()); // nothing is selected yet
 
     manager->setRegisteredAssociations({assoc(u"pdf"_qs, viewer)});
     manager->hold(Op::loadRegisteredAssociations);
@@ -80,9 +77,8 @@ TEST_F(SidebarTest, ControlsDriveTheStateAndACommonExtensionInTwoGroupsIsOneSele
     showWith(sample);
     state.toggleGroup(ExtensionCategory::frequentlyUsed);
     state.toggleGroup(ExtensionCategory::images);
-    const QStringList shown = rows();
-    const int first = int(shown.indexOf(u".png"_qs));
-    const int second = int(shown.lastIndexOf(u".png"_qs));
+    const int first = rowOf(u".png"_qs);
+    const int second = int(rows().lastIndexOf(u".png"_qs));
     ASSERT_NE(first, second);
 
     click(second);
@@ -265,29 +261,6 @@ TEST_F(ChangeCommandTest, KeyboardAloneReachesAndPressesEveryToolbarCommandInOrd
         if (QDialog *sheet = current())
             sheet->reject();
     }
-}
-
-TEST(SymbolIconsTest, EverySymbolTheInterfaceNamesIsInTheInstalledThemeOrStandsIn)
-{
-    ensureIconTheme();
-    // The symbols the widgets name directly; the enums' symbols are added below.
-    QStringList symbols =
-        u"arrow.clockwise plus clock clock.arrow.circlepath arrow.uturn.backward checkmark.square "
-        u"checkmark.square.fill checklist.checked chevron.down chevron.right square app app.dashed "
-        u"folder doc.on.doc doc.badge.gearshape arrow.right"_qs.split(u' ');
-    for (ExtensionCategory category : EnumTraits<ExtensionCategory>::allCases)
-        symbols.append(iconSystemName(category));
-    for (AssociationFilter filter : EnumTraits<AssociationFilter>::allCases)
-        symbols.append(systemImageName(filter));
-    for (AssociationVerificationStatus status : EnumTraits<AssociationVerificationStatus>::allCases)
-        symbols.append(systemImageName(status));
-    for (BulkAssociationRowStatus status : EnumTraits<BulkAssociationRowStatus>::allCases)
-        symbols.append(systemImageName(status));
-
-    for (const QString &symbol : symbols) // the installed theme has one of its names
-        EXPECT_FALSE(resolvedThemeIconName(symbol).isEmpty()) << symbol.toStdString();
-    // A name nobody mapped still gets a stand-in icon.
-    EXPECT_FALSE(symbolIcon(u"no.such.symbol"_qs).isNull());
 }
 
 } // namespace

@@ -22,8 +22,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <deque>
-#include <stdexcept>
 
 namespace halvora::test {
 
@@ -121,10 +121,7 @@ protected:
 
     const FileAssociation &listed(const QString &extension) const
     {
-        for (const FileAssociation &a : state.associations())
-            if (a.fileExtension() == extension)
-                return a;
-        throw std::runtime_error("not listed");
+        return *std::ranges::find(state.associations(), extension, &FileAssociation::fileExtension);
     }
 
     QDialog *current() { return window().presentations().currentDialog(); }
