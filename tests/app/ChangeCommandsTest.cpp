@@ -149,13 +149,14 @@ TEST_F(ChangeCommandTest, EveryQuotedTextAppearsAndEveryControlAnnouncesItself)
          {// The window
           u"새로고침"_qs, u"선택한 확장자의 기본 앱 정보를 다시 읽습니다."_qs,
           u"목록에 없는 확장자를 직접 추가합니다."_qs, u"기본 앱 변경 이력과 검증 상태를 확인합니다."_qs,
-          u"목록 보기"_qs, u"확장자"_qs, u"응용프로그램"_qs, u"확장자 또는 UTI 검색"_qs,
-          u"앱, 번들 ID, 확장자 검색"_qs, u"필터"_qs, u"전체"_qs, u".pdf"_qs, u"문서 보기 앱 아이콘"_qs,
-          u"연결된 앱 없음"_qs, u"일괄 적용 선택"_qs, u"현재 기본 앱"_qs, u"Finder에서 보기"_qs,
-          u"Finder에서 앱 위치를 엽니다."_qs, u"번들 ID 복사"_qs, u"Bundle ID를 클립보드에 복사합니다."_qs,
-          u"등록된 기본 앱 없음"_qs, u"호환 앱"_qs, u"직접 선택"_qs, u"현재"_qs, u"적용"_qs,
-          u"호환 앱 없음"_qs, u"직접 선택으로 .app 번들을 지정할 수 있습니다."_qs, u"확장자를 선택하세요"_qs,
-          u"왼쪽 목록에서 확장자를 선택하거나 + 버튼으로 추가하세요."_qs, u"오류"_qs, u"확인"_qs,
+          u"목록 보기"_qs, u"일괄 적용 선택 해제"_qs, u"확장자"_qs, u"응용프로그램"_qs,
+          u"확장자 또는 UTI 검색"_qs, u"앱, 번들 ID, 확장자 검색"_qs, u"필터"_qs, u"전체"_qs, u".pdf"_qs,
+          u"문서 보기 앱 아이콘"_qs, u"연결된 앱 없음"_qs, u"일괄 적용 선택"_qs, u"현재 기본 앱"_qs,
+          u"Finder에서 보기"_qs, u"Finder에서 앱 위치를 엽니다."_qs, u"번들 ID 복사"_qs,
+          u"Bundle ID를 클립보드에 복사합니다."_qs, u"등록된 기본 앱 없음"_qs, u"호환 앱"_qs, u"직접 선택"_qs,
+          u"현재"_qs, u"적용"_qs, u"호환 앱 없음"_qs, u"직접 선택으로 .app 번들을 지정할 수 있습니다."_qs,
+          u"확장자를 선택하세요"_qs, u"왼쪽 목록에서 확장자를 선택하거나 + 버튼으로 추가하세요."_qs,
+          u"오류"_qs, u"확인"_qs,
           // The change commands and their sheets
           u"확장자 추가"_qs, u"예: md, pdf, jpg"_qs, u"취소"_qs, u"추가"_qs, u"변경 이력"_qs, u"닫기"_qs,
           u"변경 이력 없음"_qs, u"기본 앱을 변경하면 이곳에 검증 결과가 기록됩니다."_qs, u".txt"_qs,
@@ -221,7 +222,6 @@ TEST_F(ChangeCommandTest, BulkMenuOffersTheCommonCandidatesAndAnAppPickedFromDis
     EXPECT_EQ(currentKey(), ChangeCommands::bulkPreviewSheetKey);
 
     // From disk, an app outside the candidates may be chosen.
-    state.setPendingBulkPlan(std::nullopt);
     const AssociatedApp tool = app(u"Tool"_qs, u"org.other.Tool.desktop"_qs, u"/opt"_qs);
     describable.insert(tool.url(), tool);
     desktop->answers = {tool.url()};

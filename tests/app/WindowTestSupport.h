@@ -29,8 +29,7 @@ namespace halvora::test {
 
 using Op = ScriptedFileAssociationManager::Operation;
 
-// The open panel answers what the test queued (an empty queue means "cancelled"); reveals
-// and copies are recorded.
+// The open panel answers what the test queued (none left: cancelled); reveals, copies recorded.
 class RecordingDesktop final : public ApplicationPicker, public FileManagerRevealer, public ClipboardWriter {
 public:
     std::deque<std::optional<QUrl>> answers;
@@ -52,8 +51,7 @@ inline const AssociatedApp viewer = app(u"문서 보기"_qs, u"org.example.Viewe
 inline const AssociatedApp editor = app(u"Text Editor"_qs, u"org.example.Editor.desktop"_qs);
 inline const AssociatedApp player = app(u"Player"_qs, u"org.example.Player.desktop"_qs);
 
-// A window over a scripted service and recording desktop services. The window is not
-// shown (so nothing is loaded) until a test calls show().
+// A window over a scripted service and a recording desktop, not shown (nothing loaded) yet.
 class WindowTest : public ::testing::Test {
 protected:
     WindowTest()
