@@ -2,13 +2,11 @@
 
 #include "app/AssociationDetailView.h"
 #include "app/ExtensionSidebarView.h"
-#include "app/PlaceholderPanel.h"
 #include "app/SidebarListModel.h"
 #include "app/sheets/AddExtensionSheet.h"
 #include "app/sheets/BulkPreviewSheet.h"
 #include "app/sheets/ChangeHistorySheet.h"
 #include "app/sheets/SheetWidgets.h"
-#include "core/state/AssociationSidebarMode.h"
 
 #include <QAbstractItemView>
 #include <QAccessible>

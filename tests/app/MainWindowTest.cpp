@@ -5,7 +5,6 @@
 #include "app/ExtensionSidebarView.h"
 #include "app/PlaceholderPanel.h"
 #include "app/SidebarListModel.h"
-#include "app/commands/ChangeCommands.h"
 
 #include <QApplication>
 #include <QComboBox>
