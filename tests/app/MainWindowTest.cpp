@@ -1,15 +1,28 @@
 #include "WindowTestSupport.h"
 
+#include "app/AppIcon.h"
+#include "app/AssociationDetailView.h"
 #include "app/ExtensionSidebarView.h"
-#include "app/commands/ChangeCommands.h"
+#include "app/PlaceholderPanel.h"
+#include "app/SidebarListModel.h"
 
 #include <QApplication>
+#include <QComboBox>
+#include <QDateTime>
+#include <QMenu>
+#include <QMutex>
 #include <QScrollBar>
 #include <QSplitter>
+#include <QTemporaryDir>
 #include <QToolBar>
+#include <QToolButton>
 
 #include <functional>
 #include <tuple>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace halvora::test {
 namespace {
@@ -17,11 +30,7 @@ namespace {
 // Limits of size and sidebar width across restarts are the geometry test's part.
 TEST_F(WindowTest, FirstShowStartsExactlyOneLoadShownBusyAndOnlyTheDetailPaneGrows)
 {
-    // Without a selection refresh is off; without a factory the add item does nothing.
-    EXPECT_FALSE(window().refreshAction()->isEnabled());
-    window().addExtensionAction()->trigger();
-    EXPECT_FALSE(window().isAddingExtension());
-    EXPECT_EQ(window().presentations().currentDialog(), nullptr);
+    EXPECT_FALSE(window().refreshAction()->isEnabled()); // nothing is selected yet
 
     manager->setRegisteredAssociations({assoc(u"pdf"_qs, viewer)});
     manager->hold(Op::loadRegisteredAssociations);
@@ -35,38 +44,295 @@ TEST_F(WindowTest, FirstShowStartsExactlyOneLoadShownBusyAndOnlyTheDetailPaneGro
     EXPECT_FALSE(window().sidebar()->busyIndicator()->isVisible());
     EXPECT_EQ(manager->callCount(Op::loadRegisteredAssociations), 1);
     EXPECT_TRUE(window().refreshAction()->isEnabled());
-    state.setSelectedExtension(u"nothere"_qs); // selects nothing
-    EXPECT_FALSE(window().refreshAction()->isEnabled());
 
-    QSplitter *splitter = window().splitter();
-    EXPECT_EQ(splitter->sizes().first(), MainWindow::sidebarIdealWidth);
-    splitter->setSizes({10, 1000});
-    const int sidebar = splitter->sizes().first();
-    EXPECT_GE(sidebar, MainWindow::sidebarMinimumWidth);
+    EXPECT_EQ(window().splitter()->sizes().first(), MainWindow::sidebarIdealWidth);
     window().resize(1300, 700);
     QCoreApplication::processEvents();
-    EXPECT_EQ(window().sidebar()->width(), sidebar);
+    EXPECT_EQ(window().splitter()->sizes().first(), MainWindow::sidebarIdealWidth);
 }
 
-// Dismissal by Escape and the queue of alerts are the presentation test's part.
-TEST_F(WindowTest, ErrorAlertShowsTheMessageVerbatimAndANewerOneInPlace)
+class SidebarTest : public WindowTest {
+protected:
+    ExtensionSidebarView &sidebar() { return *window().sidebar(); }
+    SidebarListModel &model() { return *sidebar().listModel(); }
+
+    QStringList rows()
+    {
+        QStringList out;
+        for (int i = 0; i < model().rowCount(); ++i)
+            out.append(model().index(i).data().toString());
+        return out;
+    }
+
+    void click(int row, std::optional<QPoint> at = std::nullopt)
+    {
+        SidebarListView *view = sidebar().listView();
+        const QPoint point = at.value_or(view->visualRect(model().index(row)).center());
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, point);
+    }
+
+    int rowOf(const QString &text) { return int(rows().indexOf(text)); }
+
+    const QList<FileAssociation> sample{assoc(u"pdf"_qs, viewer), assoc(u"png"_qs, viewer),
+                                        assoc(u"md"_qs, editor), assoc(u"mkv"_qs, std::nullopt, {})};
+};
+
+// Which rows a search, mode or filter lists is the state's rule; here the controls reach it.
+TEST_F(SidebarTest, ControlsDriveTheStateAndACommonExtensionInTwoGroupsIsOneSelection)
 {
-    showWith({assoc(u"pdf"_qs, viewer)});
-    PresentationQueue &queue = window().presentations();
-    const QString markup = u"<b>실패</b> & 다시"_qs;
-    state.setAlertMessage(markup);
-    auto *alert = qobject_cast<QMessageBox *>(queue.currentDialog());
-    ASSERT_NE(alert, nullptr);
-    EXPECT_EQ(queue.currentKey(), MainWindow::errorAlertKey);
-    EXPECT_EQ(alert->text(), markup);
-    EXPECT_EQ(alert->textFormat(), Qt::PlainText);
-    ASSERT_EQ(alert->buttons().size(), 1);
-    state.setAlertMessage(u"두 번째"_qs);
-    EXPECT_EQ(queue.currentDialog(), alert);
-    EXPECT_EQ(alert->text(), u"두 번째"_qs);
-    alert->buttons().first()->click();
-    EXPECT_FALSE(state.alertMessage());
-    EXPECT_EQ(queue.currentDialog(), nullptr);
+    showWith(sample);
+    state.toggleGroup(ExtensionCategory::frequentlyUsed);
+    state.toggleGroup(ExtensionCategory::images);
+    const int first = rowOf(u".png"_qs);
+    const int second = int(rows().lastIndexOf(u".png"_qs));
+    ASSERT_NE(first, second);
+
+    click(second);
+    EXPECT_EQ(state.selectedExtension(), u"png"_qs);
+    EXPECT_TRUE(model().index(first).data(SidebarListModel::IsSelectedRole).toBool());
+    EXPECT_TRUE(model().index(second).data(SidebarListModel::IsSelectedRole).toBool());
+    // The keyboard's place stays on the clicked copy, so arrows go on from there.
+    EXPECT_EQ(sidebar().listView()->currentIndex().row(), second);
+    QTest::keyClick(sidebar().listView(), Qt::Key_Up);
+    const std::optional<QString> selected = state.selectedExtension();
+    EXPECT_NE(selected, u"png"_qs);
+    EXPECT_TRUE(selected.has_value());
+
+    // The bulk check box appears with bulk mode and toggles without selecting.
+    state.toggleGroup(ExtensionCategory::documents);
+    const int md = rowOf(u".md"_qs);
+    EXPECT_TRUE(sidebar().listView()->bulkCheckBoxRect(md).isEmpty());
+    state.setBulkSelectionEnabled(true);
+    const QRect box = sidebar().listView()->bulkCheckBoxRect(md);
+    ASSERT_FALSE(box.isEmpty());
+    click(md, box.center());
+    EXPECT_TRUE(state.isSelectedForBulk(u"md"_qs));
+    EXPECT_EQ(state.selectedExtension(), selected);
+    click(md, box.center());
+    EXPECT_FALSE(state.isSelectedForBulk(u"md"_qs));
+
+    // Keystrokes reach the state and text the state sets reaches the field, in either mode.
+    QTest::keyClicks(sidebar().searchField(), u"Md"_qs);
+    EXPECT_EQ(state.searchText(), u"Md"_qs);
+    sidebar().modeButton(1)->click();
+    EXPECT_EQ(state.sidebarMode(), AssociationSidebarMode::applications);
+    EXPECT_EQ(sidebar().searchField()->text(), u"Md"_qs);
+    state.setSearchText(u"zzzz"_qs);
+    EXPECT_EQ(sidebar().searchField()->text(), u"zzzz"_qs);
+    sidebar().filterMenu()->setCurrentIndex(1);
+    Q_EMIT sidebar().filterMenu()->activated(1);
+    EXPECT_EQ(state.associationFilter(), AssociationFilter::missingDefaultApplication);
+}
+
+// The list view moves its cursor by itself (on focus, after a reset); only the user's own
+// keys and clicks may change the selection, and the clicked header stays where it was.
+TEST_F(SidebarTest, HeadersToggleInPlaceWhateverTheScrollAndHomeEndReachExtensionRows)
+{
+    QList<FileAssociation> many;
+    for (const QString &extension :
+         u"pdf txt md docx doc rtf odt log html css js py go rs c h cpp sh ini plist"_qs.split(u' '))
+        many.append(assoc(extension, viewer));
+    for (int i = 0; i < 30; ++i)
+        many.append(assoc(u"zz%1"_qs.arg(i, 2, 10, QChar(u'0')), viewer));
+    showWith(many);
+    for (ExtensionCategory category :
+         {ExtensionCategory::documents, ExtensionCategory::development, ExtensionCategory::other})
+        state.toggleGroup(category);
+    SidebarListView *view = sidebar().listView();
+    QScrollBar *scroll = view->verticalScrollBar();
+    const QString development = u"개발"_qs;
+    const auto top = [&] { return view->visualRect(model().index(rowOf(development))).top(); };
+    state.setSelectedExtension(u"plist"_qs);
+    // Nothing current and the focus elsewhere: the click's focus-in must not pick a row.
+    sidebar().searchField()->setFocus();
+    view->selectionModel()->clearCurrentIndex();
+
+    const QList<std::pair<const char *, int>> steps{
+        {"scrolled, close the selection's group by a click", 40},
+        {"scrolled otherwise, open it again", 53},
+        {"close it with Return", 53},
+    };
+    for (const auto &[what, headerY] : steps) {
+        SCOPED_TRACE(what);
+        scroll->setValue(scroll->value() + top() - headerY);
+        ASSERT_EQ(top(), headerY);
+        const bool wasExpanded = state.isGroupExpanded(ExtensionCategory::development);
+        if (view->hasFocus()) {
+            view->setCurrentIndex(model().index(rowOf(development)));
+            QTest::keyClick(view, Qt::Key_Return);
+        } else {
+            click(rowOf(development));
+        }
+        EXPECT_NE(state.isGroupExpanded(ExtensionCategory::development), wasExpanded);
+        EXPECT_EQ(top(), headerY);
+        EXPECT_EQ(state.selectedExtension(), u"plist"_qs);
+    }
+
+    // The view moving its cursor by itself does not select.
+    view->setCurrentIndex(model().index(rowOf(u".pdf"_qs)));
+    EXPECT_EQ(state.selectedExtension(), u"plist"_qs);
+
+    QTest::keyClick(view, Qt::Key_End);
+    EXPECT_EQ(state.selectedExtension(), u"zz29"_qs);
+    QTest::keyClick(view, Qt::Key_Home);
+    EXPECT_EQ(state.selectedExtension(), u"pdf"_qs);
+
+    // A new search shows the top of the list, or the selected row when it is listed.
+    scroll->setValue(scroll->maximum());
+    QTest::keyClicks(sidebar().searchField(), u"zz"_qs);
+    EXPECT_EQ(scroll->value(), 0);
+    QTest::keyClick(view, Qt::Key_End); // selects .zz29, at the bottom
+    scroll->setValue(0);
+    QTest::keyClick(sidebar().searchField(), Qt::Key_2);
+    EXPECT_TRUE(view->viewport()->rect().contains(view->visualRect(model().index(rowOf(u".zz29"_qs)))));
+}
+
+using Status = AssociationVerificationStatus;
+
+class DetailPaneTest : public WindowTest {
+protected:
+    template <typename T = QWidget> T *find(const QString &name)
+    {
+        return window().detail()->findChild<T *>(name);
+    }
+    QString text(const QString &label) { return find<QLabel>(label)->text(); }
+
+    QList<QWidget *> candidates() { return window().detail()->findChildren<QWidget *>(u"candidateRow"_qs); }
+
+    // Candidate rows in order, each as "bundle id" plus " [현재]" and " (off)" marks.
+    QStringList candidateRows()
+    {
+        QStringList out;
+        for (QWidget *row : candidates()) {
+            out.append(
+                row->property("bundleIdentifier").toString() +
+                (row->findChild<QLabel *>(u"currentMark"_qs) ? u" [현재]"_qs : QString()) +
+                (row->findChild<QPushButton *>(u"applyButton"_qs)->isEnabled() ? QString() : u" (off)"_qs));
+        }
+        return out;
+    }
+};
+
+TEST_F(DetailPaneTest, ShowsTheSelectedAssociationOrAPlaceholderAndOnlyStagesChosenApps)
+{
+    const AssociatedApp viewerCopy = app(viewer.name(), viewer.bundleIdentifier(), u"/opt/other"_qs);
+    showWith({FileAssociation(u"pdf"_qs, u"application/pdf"_qs, viewer, {viewer, editor, viewerCopy}),
+              assoc(u"mkv"_qs, std::nullopt, {})},
+             {record(u"1"_qs, u"pdf"_qs, viewer, Status::verificationFailed)});
+    EXPECT_EQ(text(u"extensionLabel"_qs), u".pdf"_qs);
+    EXPECT_EQ(text(u"contentTypeLabel"_qs), u"application/pdf"_qs);
+    ASSERT_NE(find(u"statusLabel"_qs), nullptr);
+    EXPECT_EQ(find(u"statusLabel"_qs)->accessibleName(), title(Status::verificationFailed));
+    EXPECT_EQ(text(u"currentAppBundleIdentifier"_qs), viewer.bundleIdentifier());
+    EXPECT_EQ(find(u"currentAppPath"_qs)->toolTip(), viewer.url().toLocalFile());
+    find<QToolButton>(u"revealButton"_qs)->click();
+    find<QToolButton>(u"copyButton"_qs)->click();
+    EXPECT_EQ(desktop->revealed, QList<QUrl>{viewer.url()});
+    EXPECT_EQ(desktop->copied, QList<QString>{viewer.bundleIdentifier()});
+    // Current by identifier alone: the copy elsewhere on disk is marked and disabled too.
+    EXPECT_EQ(candidateRows(),
+              (QStringList{u"org.example.Viewer.desktop [현재] (off)"_qs, u"org.example.Editor.desktop"_qs,
+                           u"org.example.Viewer.desktop [현재] (off)"_qs}));
+    // "적용" only stages the change; once confirmed (as the window's dialog would) the pane follows.
+    candidates().at(1)->findChild<QPushButton *>(u"applyButton"_qs)->click();
+    EXPECT_EQ(state.pendingChange()->replacementApp(), editor);
+    EXPECT_EQ(manager->callCount(Op::applyDefaultApplication), 0);
+    waitForTask(state.confirmPendingChange());
+    EXPECT_EQ(candidateRows(),
+              (QStringList{u"org.example.Viewer.desktop"_qs, u"org.example.Editor.desktop [현재] (off)"_qs,
+                           u"org.example.Viewer.desktop"_qs}));
+
+    // "직접 선택" works without candidates: a cancelled panel does nothing, an entry without an
+    // identifier is reported, and a described one is staged, never applied.
+    state.setSelectedExtension(u"mkv"_qs);
+    const AssociatedApp picked = app(u"Other"_qs, u"org.example.Other.desktop"_qs, u"/opt"_qs);
+    describable.insert(picked.url(), picked);
+    desktop->answers = {std::nullopt, QUrl::fromLocalFile(u"/tmp/이름 없는.desktop"_qs), picked.url()};
+    for (const QString &alert :
+         {QString(), u"/tmp/이름 없는.desktop에서 앱 번들 식별자를 찾을 수 없습니다."_qs, QString()}) {
+        find<QPushButton>(u"pickButton"_qs)->click();
+        EXPECT_EQ(state.alertMessage().value_or(QString()), alert);
+        state.setAlertMessage(std::nullopt);
+    }
+    EXPECT_EQ(state.pendingChange(), PendingAssociationChange(state.selectedAssociation().value(), picked));
+    EXPECT_EQ(manager->callCount(Op::applyDefaultApplication), 1); // only the confirmed one above
+
+    state.setSelectedExtension(std::nullopt);
+    EXPECT_TRUE(find<PlaceholderPanel>(u"selectionPlaceholder"_qs)->isVisible());
+    EXPECT_EQ(find(u"extensionLabel"_qs), nullptr);
+}
+
+// Icons are found on the pool and kept by entry and change time; painting never opens a
+// file, and a FIFO named as entry or icon blocks nothing (a hang ends at the test's timeout).
+TEST(AppIconTest, IconsAreFoundOffTheMainThreadKeptByChangeTimeAndNeverReadFromAFifo)
+{
+    QTemporaryDir dir;
+    const auto path = [&](const char *name) { return dir.filePath(QString::fromUtf8(name)); };
+    for (const auto &[name, colour] : {std::pair("red.png", Qt::red), std::pair("blue.png", Qt::blue)}) {
+        QImage image(8, 4, QImage::Format_ARGB32);
+        image.fill(colour);
+        ASSERT_TRUE(image.save(path(name)));
+    }
+    for (const char *fifo : {"icon.fifo", "pipe.desktop"})
+        ASSERT_EQ(::mkfifo(QFile::encodeName(path(fifo)).constData(), 0600), 0);
+    // Each entry, its icon and the colour it shows once found (0: the generic icon).
+    const QList<std::tuple<const char *, QString, QRgb>> cases{
+        {"red.desktop", path("red.png"), qRgb(255, 0, 0)},
+        {"fifo-icon.desktop", path("icon.fifo"), 0},
+        {"pipe.desktop", path("red.png"), 0},
+        {"no-icon.desktop", QString(), 0},
+    };
+    QHash<QString, QString> icons;
+    for (const auto &[entry, icon, centre] : cases) {
+        QFile file(path(entry));
+        ASSERT_TRUE(file.exists() || file.open(QIODevice::WriteOnly));
+        icons.insert(path(entry), icon);
+    }
+    QMutex lock;
+    setDesktopEntryIconLookup([&](const QUrl &url) {
+        QMutexLocker locked(&lock);
+        return icons.value(url.toLocalFile());
+    });
+    const auto centreAndCorner = [&](const char *entry) {
+        const QImage image = appIconPixmap(QUrl::fromLocalFile(path(entry)), 28, 5).toImage();
+        return std::pair{image.pixel(14, 14), qAlpha(image.pixel(0, 0))};
+    };
+    AppIconCache &cache = AppIconCache::instance();
+    const auto settle = [&] {
+        return processEventsUntil([&] { return cache.isIdle(); }, std::chrono::minutes(10));
+    };
+
+    // The first paint shows the generic icon at once and leaves the finding to the pool.
+    const QRgb generic = centreAndCorner("no-icon.desktop").first;
+    EXPECT_NE(generic, qRgb(255, 0, 0));
+    for (const auto &[entry, icon, centre] : cases)
+        EXPECT_EQ(centreAndCorner(entry).first, generic) << entry;
+    ASSERT_TRUE(settle());
+    for (const auto &[entry, icon, centre] : cases)
+        EXPECT_EQ(centreAndCorner(entry), std::pair(centre ? centre : generic, 0)) << entry;
+
+    // Looked up again only when the entry's change time differs from the one kept.
+    {
+        QMutexLocker locked(&lock);
+        icons.insert(path("red.desktop"), path("blue.png"));
+    }
+    for (const QRgb colour : {qRgb(255, 0, 0), qRgb(0, 0, 255)}) {
+        cache.refresh({QUrl::fromLocalFile(path("red.desktop"))});
+        ASSERT_TRUE(settle());
+        EXPECT_EQ(centreAndCorner("red.desktop").first, colour);
+        QFile entry(path("red.desktop"));
+        ASSERT_TRUE(entry.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(
+            entry.setFileTime(QDateTime::fromSecsSinceEpoch(1000000000), QFileDevice::FileModificationTime));
+    }
+
+    setDesktopEntryIconLookup({});
+    // Should anything have opened a FIFO after all, let it go so that the process can end.
+    for (const char *fifo : {"icon.fifo", "pipe.desktop"}) {
+        const int fd = ::open(QFile::encodeName(path(fifo)).constData(), O_WRONLY | O_NONBLOCK);
+        if (fd >= 0)
+            ::close(fd);
+    }
 }
 
 // Tab from where the focus is (the window itself when nothing has it) until the focus is on
@@ -93,8 +359,8 @@ TEST_F(ChangeCommandTest, KeyboardAloneReachesAndPressesEveryToolbarCommandInOrd
     });
     checkForBulk({u"pdf"_qs, u"txt"_qs});
 
-    // The commands follow the window's own items, each with no shortcut of its own, announced
-    // by title and help, and reached in toolbar order before the sidebar.
+    // The commands follow the window's own items, each with no shortcut of its own, and are
+    // reached in toolbar order before the sidebar.
     const QList<QAction *> actions{window().refreshAction(),   window().addExtensionAction(),
                                    window().historyAction(),   commands->undoAction(),
                                    commands->bulkModeAction(), commands->bulkMenuAction()};
@@ -103,7 +369,6 @@ TEST_F(ChangeCommandTest, KeyboardAloneReachesAndPressesEveryToolbarCommandInOrd
     for (QAction *action : actions) {
         buttons.append(window().toolbar()->widgetForAction(action));
         EXPECT_TRUE(action->shortcut().isEmpty()) << action->text().toStdString();
-        EXPECT_EQ(announced(buttons.last()), std::pair(action->text(), action->toolTip()));
     }
     window().sidebar()->searchField()->setFocus();
     ASSERT_TRUE(tabTo(buttons.first()));
@@ -114,14 +379,17 @@ TEST_F(ChangeCommandTest, KeyboardAloneReachesAndPressesEveryToolbarCommandInOrd
     }
 
     // Pressed with Space or Return (the menu before bulk mode is switched off again).
-    const auto called = [&](Op op, const QString &argument) {
-        return manager->calls().contains({op, argument});
-    };
     const QList<std::tuple<QAction *, Qt::Key, std::function<bool()>>> presses{
-        {actions[0], Qt::Key_Space, [&] { return called(Op::loadAssociation, u"pdf"_qs); }},
+        {actions[0], Qt::Key_Space,
+         [&] {
+             return manager->calls().contains({Op::loadAssociation, u"pdf"_qs});
+         }},
         {actions[1], Qt::Key_Return, [&] { return window().isAddingExtension(); }},
         {actions[2], Qt::Key_Space, [&] { return window().isShowingHistory(); }},
-        {actions[3], Qt::Key_Return, [&] { return called(Op::undoChange, u"C"_qs); }},
+        {actions[3], Qt::Key_Return,
+         [&] {
+             return manager->calls().contains({Op::undoChange, u"C"_qs});
+         }},
         {actions[5], Qt::Key_Return, [&] { return menuShown; }},
         {actions[4], Qt::Key_Space, [&] { return !state.isBulkSelectionEnabled(); }},
     };
@@ -137,38 +405,6 @@ TEST_F(ChangeCommandTest, KeyboardAloneReachesAndPressesEveryToolbarCommandInOrd
         if (QDialog *sheet = current())
             sheet->reject();
     }
-}
-
-TEST(SymbolIconsTest, EverySymbolTheInterfaceNamesHasAMappingThatDraws)
-{
-    ensureIconTheme();
-    // The symbols the widgets name directly; the enums' symbols are added below.
-    QStringList symbols =
-        u"arrow.clockwise plus clock clock.arrow.circlepath arrow.uturn.backward checkmark.square "
-        u"checkmark.square.fill checklist.checked chevron.down chevron.right square app app.dashed "
-        u"folder doc.on.doc doc.badge.gearshape arrow.right"_qs.split(u' ');
-    for (ExtensionCategory category : EnumTraits<ExtensionCategory>::allCases)
-        symbols.append(iconSystemName(category));
-    for (AssociationFilter filter : EnumTraits<AssociationFilter>::allCases)
-        symbols.append(systemImageName(filter));
-    for (AssociationVerificationStatus status : EnumTraits<AssociationVerificationStatus>::allCases)
-        symbols.append(systemImageName(status));
-    for (BulkAssociationRowStatus status : EnumTraits<BulkAssociationRowStatus>::allCases)
-        symbols.append(systemImageName(status));
-
-    for (const QString &symbol : symbols) {
-        SCOPED_TRACE(symbol.toStdString());
-        // The installed theme has one of the names, and the tinted icon paints pixels.
-        EXPECT_FALSE(resolvedThemeIconName(symbol).isEmpty());
-        const QImage image = symbolIcon(symbol, QColor(Qt::red)).pixmap(QSize(16, 16)).toImage();
-        bool painted = false;
-        for (int y = 0; y < image.height() && !painted; ++y)
-            for (int x = 0; x < image.width() && !painted; ++x)
-                painted = qAlpha(image.pixel(x, y)) > 0;
-        EXPECT_TRUE(painted);
-    }
-    // A name nobody mapped still gets a stand-in icon.
-    EXPECT_FALSE(symbolIcon(u"no.such.symbol"_qs).isNull());
 }
 
 } // namespace

@@ -13,76 +13,56 @@
 #include "support/doubles/WaitForTask.h"
 
 #include <QAbstractButton>
-#include <QAccessible>
 #include <QAction>
-#include <QDialog>
-#include <QHash>
 #include <QLabel>
 #include <QLineEdit>
-#include <QList>
-#include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
-#include <QUrl>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <deque>
-#include <memory>
-#include <stdexcept>
 
 namespace halvora::test {
 
 using Op = ScriptedFileAssociationManager::Operation;
 
-// The open panel answers what the test queued; an empty queue means "cancelled".
-class QueuedApplicationPicker final : public ApplicationPicker {
+// The open panel answers what the test queued (none left: cancelled); reveals, copies recorded.
+class RecordingDesktop final : public ApplicationPicker, public FileManagerRevealer, public ClipboardWriter {
 public:
     std::deque<std::optional<QUrl>> answers;
-    int runs = 0;
+    QList<QUrl> revealed;
+    QList<QString> copied;
     std::optional<QUrl> pickApplication(QWidget *) override
     {
-        ++runs;
-        const std::optional<QUrl> answer = answers.empty() ? std::nullopt : answers.front();
-        if (!answers.empty())
-            answers.pop_front();
+        if (answers.empty())
+            return std::nullopt;
+        const std::optional<QUrl> answer = answers.front();
+        answers.pop_front();
         return answer;
     }
-};
-
-class RecordingRevealer final : public FileManagerRevealer {
-public:
-    QList<QUrl> revealed;
     void reveal(const QUrl &fileUrl) override { revealed.append(fileUrl); }
-};
-
-class RecordingClipboard final : public ClipboardWriter {
-public:
-    QList<QString> texts;
-    void setText(const QString &text) override { texts.append(text); }
+    void setText(const QString &text) override { copied.append(text); }
 };
 
 inline const AssociatedApp viewer = app(u"문서 보기"_qs, u"org.example.Viewer.desktop"_qs);
 inline const AssociatedApp editor = app(u"Text Editor"_qs, u"org.example.Editor.desktop"_qs);
 inline const AssociatedApp player = app(u"Player"_qs, u"org.example.Player.desktop"_qs);
 
-// A window over a scripted service and recording desktop services. The window is not
-// shown (so nothing is loaded) until a test calls show().
+// A window over a scripted service and a recording desktop, not shown (nothing loaded) yet.
 class WindowTest : public ::testing::Test {
 protected:
     WindowTest()
     {
         ensureIconTheme();
-        services.applicationPicker = picker;
-        services.fileManagerRevealer = revealer;
-        services.clipboardWriter = clipboard;
-        services.describeApplication = [this](const QUrl &url) -> AssociatedApp {
-            const auto it = describable.constFind(url);
-            if (it == describable.constEnd())
-                throw FileAssociationError::appMissingBundleIdentifier(url.toLocalFile());
-            return *it;
-        };
+        services = {desktop, desktop, desktop, [this](const QUrl &url) -> AssociatedApp {
+                        const auto it = describable.constFind(url);
+                        if (it == describable.constEnd())
+                            throw FileAssociationError::appMissingBundleIdentifier(url.toLocalFile());
+                        return *it;
+                    }};
     }
 
     void TearDown() override { manager->releaseAll(); }
@@ -94,7 +74,7 @@ protected:
         return *window_;
     }
 
-    // Shows the window with these associations (each group expanded when asked).
+    // Shows the window, loaded with these associations and this history.
     void showWith(QList<FileAssociation> associations, QList<AssociationChangeRecord> history = {})
     {
         manager->setRegisteredAssociations(std::move(associations));
@@ -107,24 +87,13 @@ protected:
     std::shared_ptr<ScriptedFileAssociationManager> manager =
         std::make_shared<ScriptedFileAssociationManager>();
     HalvoraState state{manager, ExtensionCatalog::defaultCatalog()};
-    std::shared_ptr<QueuedApplicationPicker> picker = std::make_shared<QueuedApplicationPicker>();
-    std::shared_ptr<RecordingRevealer> revealer = std::make_shared<RecordingRevealer>();
-    std::shared_ptr<RecordingClipboard> clipboard = std::make_shared<RecordingClipboard>();
+    std::shared_ptr<RecordingDesktop> desktop = std::make_shared<RecordingDesktop>();
     QHash<QUrl, AssociatedApp> describable;
     DesktopServices services;
 
 private:
     std::unique_ptr<MainWindow> window_;
 };
-
-// What a screen reader announces for a control: its accessible name and description.
-inline std::pair<QString, QString> announced(QWidget *widget)
-{
-    QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(widget);
-    return accessible
-               ? std::pair(accessible->text(QAccessible::Name), accessible->text(QAccessible::Description))
-               : std::pair<QString, QString>();
-}
 
 inline AssociationChangeRecord record(const QString &id, const QString &extension,
                                       std::optional<AssociatedApp> previous,
@@ -150,10 +119,7 @@ protected:
 
     const FileAssociation &listed(const QString &extension) const
     {
-        for (const FileAssociation &a : state.associations())
-            if (a.fileExtension() == extension)
-                return a;
-        throw std::runtime_error("not listed");
+        return *std::ranges::find(state.associations(), extension, &FileAssociation::fileExtension);
     }
 
     QDialog *current() { return window().presentations().currentDialog(); }
@@ -166,14 +132,6 @@ protected:
             if (b->text() == text)
                 return b;
         return nullptr;
-    }
-
-    static QStringList menuTexts(QMenu *menu)
-    {
-        QStringList texts;
-        for (QAction *action : menu->actions())
-            texts.append(action->isSeparator() ? u"---"_qs : action->text());
-        return texts;
     }
 
     void checkForBulk(const QStringList &extensions)
