@@ -97,12 +97,6 @@ QString ChangeHistorySheet::formattedTime(const AssociationChangeRecord &record)
            locale.toString(local.time(), timeFormat);
 }
 
-bool ChangeHistorySheet::canUndo(const AssociationChangeRecord &record)
-{
-    return record.previousApp().has_value() &&
-           record.verificationStatus() != AssociationVerificationStatus::undoVerified;
-}
-
 void ChangeHistorySheet::rebuild()
 {
     const QList<AssociationChangeRecord> &history = state_.changeHistory();
@@ -166,7 +160,7 @@ QWidget *ChangeHistorySheet::makeRow(const AssociationChangeRecord &record)
     undo->setObjectName(QStringLiteral("undoButton"));
     undo->setFont(roleFont(FontRole::caption));
     undo->setAutoDefault(false);
-    undo->setEnabled(canUndo(record));
+    undo->setEnabled(record.canBeUndone());
     // The task is not awaited: the sheet only re-renders what the undo changes in the state.
     connect(undo, &QPushButton::clicked, this, [this, record] { state_.undoChange(record); });
     layout->addWidget(undo);

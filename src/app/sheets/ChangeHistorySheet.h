@@ -33,8 +33,6 @@ public:
     static QString changeDescription(const AssociationChangeRecord &record);
     // Abbreviated date and short time in the user's locale and time zone.
     static QString formattedTime(const AssociationChangeRecord &record);
-    // The same rule as the state's latest undoable change.
-    static bool canUndo(const AssociationChangeRecord &record);
 
 private:
     void rebuild();

@@ -165,6 +165,11 @@ public:
     Timestamp changedAt() const { return changedAt_; }
     AssociationVerificationStatus verificationStatus() const { return verificationStatus_; }
     const std::optional<QString> &verificationMessage() const { return verificationMessage_; }
+    // There is an app to go back to, and the change has not been undone already.
+    bool canBeUndone() const
+    {
+        return previousApp_ && verificationStatus_ != AssociationVerificationStatus::undoVerified;
+    }
 
     // A copy with status and message replaced (the message even when absent).
     AssociationChangeRecord updating(AssociationVerificationStatus verificationStatus,

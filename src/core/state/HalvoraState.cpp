@@ -556,8 +556,7 @@ std::optional<AssociationChangeRecord> HalvoraState::latestUndoableChange() cons
 {
     assertOnOwnThread("latestUndoableChange");
     for (const auto &record : changeHistory_) {
-        if (record.previousApp() &&
-            record.verificationStatus() != AssociationVerificationStatus::undoVerified)
+        if (record.canBeUndone())
             return record;
     }
     return std::nullopt;
