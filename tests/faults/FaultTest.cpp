@@ -78,116 +78,88 @@ QByteArray readFile(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-// A file or a folder in the store's place gives typed errors in the store's own test; here
-// the faults that only the whole program meets, each reported and survived.
-TEST(HistoryFaults, UnusableOrDamagedDatabasesAreReportedAndLeftAsTheyWere)
+// Each damaged file is reported on loading and on a change, left as it was, and the program
+// stays usable. A file or a folder in the store's place gives typed errors in the store's own
+// test, and the exact refusals of a list are the list file's own test.
+TEST(ProgramFaults, DamagedFilesAreReportedAndLeftAsTheyWere)
 {
-    const QString stateDir = QFileInfo(databasePath()).path();
     const QString stateHome = qEnvironmentVariable("XDG_STATE_HOME");
-    const struct {
-        const char *name;
-        bool earlierHistory;
-        std::function<void()> make;
-        std::function<void()> undo;
-        QString message; // part of the alert
-        bool alertOnLoad = true;
-    } faults[] = {
-        // Stands for a folder the program may not write in: the write-ahead log cannot be made.
-        {"a folder where the write-ahead log should be", true,
-         [&] { QDir().mkpath(databasePath() + u"-wal/x"_qs); },
-         [&] { QDir(databasePath() + u"-wal"_qs).removeRecursively(); }, u"변경 기록 파일"_qs},
-        {"a path longer than the system allows", false,
-         [&] { qputenv("XDG_STATE_HOME", (stateHome + u'/' + QString(5000, u'x')).toLocal8Bit()); },
-         [&] { qputenv("XDG_STATE_HOME", stateHome.toLocal8Bit()); }, u"변경 기록 파일"_qs},
-        {"garbage over the file's header", true,
-         [] {
-             QByteArray bytes = readFile(databasePath());
-             bytes.replace(0, 100, QByteArray(100, '#'));
-             writeFile(databasePath(), bytes);
-         },
-         [] {}, u"손상되었거나"_qs},
-        {"a history that is no JSON", true,
-         [] { SqliteKeyValueStore(databasePath()).write(ApplicationGraph::historyKey, "[{\"id\": 3"); },
-         [] {}, QString()},
-        // The earlier record fills the only page, so the next one needs a page more.
-        {"a full database", true,
-         [] { sqlite3_auto_extension(reinterpret_cast<void (*)()>(&limitToCurrentSize)); },
-         [] { sqlite3_reset_auto_extension(); }, u"디스크 공간이 부족하여"_qs, false},
-    };
-    for (const auto &fault : faults) {
-        SCOPED_TRACE(fault.name);
-        QDir(stateDir).removeRecursively();
-        if (fault.earlierHistory)
-            historyStore().save(earlierChange());
-        fault.make();
-        const QByteArray before = readFile(databasePath());
-        {
-            Program program;
-            if (fault.alertOnLoad)
-                expectAlert(program, fault.message, "load");
-            program.apply(u"pdf"_qs, test::standard::browser);
-            expectAlert(program, fault.message, "apply");
-            // Still usable: the selected association can be read again.
-            program.state().setSelectedExtension(u"pdf"_qs);
-            waitForTask(program.state().refreshSelectedAssociation());
-            EXPECT_FALSE(program.state().alertMessage());
-        }
-        fault.undo();
-        EXPECT_EQ(readFile(databasePath()), before);
-    }
-    QDir(stateDir).removeRecursively();
-}
-
-// A list that cannot be read is reported, adding still works, and a list that is a folder is
-// never replaced: the change fails in Korean and is recorded as failed.
-TEST(MimeAppsListFaults, AnUnreadableListIsReportedAndAFolderIsNeverReplaced)
-{
     const QString list = tree->mimeAppsListPath(Scope::user);
     const QByteArray original = readFile(list);
     const struct {
         const char *name;
         std::function<void()> make;
-        QString message;
-        bool isFolder;
+        std::function<void()> undo;
+        std::optional<QString> loadAlert; // part of each alert; none on loading when absent
+        QString applyAlert;
+        bool inList = false; // else in the database; a refused change is then recorded as failed
     } faults[] = {
-        {"a folder", [&] { QDir().mkpath(list + u"/inside"_qs); }, u"디렉터리입니다"_qs, true},
-        {"not a key file", [&] { writeFile(list, "[Default Applications\n\xff\xfe"); },
-         u"형식이 올바르지 않습니다"_qs, false},
+        // Stands for a folder the program may not write in: the write-ahead log cannot be made.
+        {"a folder where the write-ahead log should be",
+         [&] { QDir().mkpath(databasePath() + u"-wal/x"_qs); },
+         [&] { QDir(databasePath() + u"-wal"_qs).removeRecursively(); }, u"변경 기록 파일"_qs,
+         u"변경 기록 파일"_qs},
+        {"a path longer than the system allows",
+         [&] { qputenv("XDG_STATE_HOME", (stateHome + u'/' + QString(5000, u'x')).toLocal8Bit()); },
+         [&] { qputenv("XDG_STATE_HOME", stateHome.toLocal8Bit()); }, u"변경 기록 파일"_qs,
+         u"변경 기록 파일"_qs},
+        {"garbage over the database's header",
+         [] {
+             QByteArray bytes = readFile(databasePath());
+             bytes.replace(0, 100, QByteArray(100, '#'));
+             writeFile(databasePath(), bytes);
+         },
+         [] {}, u"손상되었거나"_qs, u"손상되었거나"_qs},
+        {"a history that is no JSON",
+         [] { SqliteKeyValueStore(databasePath()).write(ApplicationGraph::historyKey, "[{\"id\": 3"); },
+         [] {}, u"저장된 데이터를 읽을 수 없습니다"_qs, u"저장된 데이터를 읽을 수 없습니다"_qs},
+        // The earlier record fills the only page, so the next one needs a page more.
+        {"a full database", [] { sqlite3_auto_extension(reinterpret_cast<void (*)()>(&limitToCurrentSize)); },
+         [] { sqlite3_reset_auto_extension(); }, std::nullopt, u"디스크 공간이 부족하여"_qs},
+        {"a folder in the list's place",
+         [&] {
+             QFile::remove(list);
+             QDir().mkpath(list + u"/inside"_qs);
+         },
+         [&] { QDir(list).removeRecursively(); }, u"디렉터리입니다"_qs, u"바꾸지 않았습니다"_qs, true},
+        {"a list that is no key file", [&] { writeFile(list, "[Default Applications\n\xff\xfe"); }, [] {},
+         u"형식이 올바르지 않습니다"_qs, u"바꾸지 않았습니다"_qs, true},
     };
     for (const auto &fault : faults) {
         SCOPED_TRACE(fault.name);
         QDir(QFileInfo(databasePath()).path()).removeRecursively();
         historyStore().save(earlierChange());
-        QFile::remove(list);
         fault.make();
+        const QString damaged = fault.inList ? list : databasePath();
+        const QByteArray before = readFile(damaged); // a folder reads as nothing
         {
             Program program;
-            expectAlert(program, fault.message, "load");
+            if (fault.loadAlert)
+                expectAlert(program, *fault.loadAlert, "load");
             for (const QString &extension : {u"png"_qs, u"pdf"_qs}) {
                 waitForTask(program.state().addExtension(extension));
                 EXPECT_FALSE(program.state().alertMessage());
                 EXPECT_EQ(program.state().selectedExtension(), extension);
             }
-            if (fault.isFolder) {
-                // The exact refusal is the list file's own test; here it reaches the user.
-                const std::optional<AssociatedApp> current = program.listed(u"pdf"_qs).value().currentApp();
-                ASSERT_TRUE(current && current->bundleIdentifier() != test::standard::documentViewer);
-                program.apply(u"pdf"_qs, test::standard::documentViewer);
-                expectAlert(program, u"폴더이어서"_qs, "apply");
-                EXPECT_EQ(program.listed(u"pdf"_qs).value().currentApp(), current);
-            }
+            // Whichever application the damage leaves as pdf's default, the other one.
+            const std::optional<AssociatedApp> current = program.listed(u"pdf"_qs).value().currentApp();
+            program.apply(u"pdf"_qs, current && current->bundleIdentifier() == test::standard::browser
+                                         ? test::standard::documentViewer
+                                         : test::standard::browser);
+            expectAlert(program, fault.applyAlert, "apply");
         }
-        // The history of the earlier run is kept, behind a record of the refused change.
-        const QList<AssociationChangeRecord> stored = historyStore().loadHistory();
-        ASSERT_EQ(stored.size(), fault.isFolder ? 2 : 1);
-        EXPECT_EQ(stored.first().verificationStatus(), fault.isFolder
-                                                           ? AssociationVerificationStatus::apiFailed
-                                                           : AssociationVerificationStatus::verified);
-        EXPECT_EQ(stored.last(), earlierChange());
-        QDir(list).removeRecursively();
-        QFile::remove(list);
+        EXPECT_EQ(readFile(damaged), before);
+        fault.undo();
+        if (fault.inList) {
+            // The history of the earlier run is kept, behind a record of the refused change.
+            const QList<AssociationChangeRecord> stored = historyStore().loadHistory();
+            ASSERT_EQ(stored.size(), 2);
+            EXPECT_EQ(stored.first().verificationStatus(), AssociationVerificationStatus::apiFailed);
+            EXPECT_EQ(stored.last(), earlierChange());
+        }
         writeFile(list, original);
     }
+    QDir(QFileInfo(databasePath()).path()).removeRecursively();
 }
 
 TEST(DesktopEntryFaults, ADefaultWhoseEntryWasDeletedAfterLoadingCannotBeChosenOrRestored)
