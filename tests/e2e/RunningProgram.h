@@ -20,9 +20,6 @@
 
 namespace halvora::test {
 
-// Loading the scaled or a slow desktop may take long; nothing waits for time itself.
-inline constexpr auto patience = std::chrono::seconds(120);
-
 // One run: the object graph and its window with the change commands, shown and loaded.
 struct RunningProgram {
     explicit RunningProgram(ChangeCommandsOptions options = {})
@@ -30,7 +27,7 @@ struct RunningProgram {
     {
         window.resize(MainWindow::minimumWidth, MainWindow::minimumHeight);
         window.show();
-        EXPECT_TRUE(processEventsUntil([this] { return !state().isLoading(); }, patience));
+        EXPECT_TRUE(processEventsUntil([this] { return !state().isLoading(); }));
     }
 
     HalvoraState &state() const { return graph.state(); }
@@ -52,8 +49,7 @@ struct RunningProgram {
     {
         if (!state().alertMessage())
             return std::nullopt;
-        EXPECT_TRUE(
-            processEventsUntil([this] { return currentKey() == MainWindow::errorAlertKey; }, patience));
+        EXPECT_TRUE(processEventsUntil([this] { return currentKey() == MainWindow::errorAlertKey; }));
         auto *alert = qobject_cast<QMessageBox *>(current());
         EXPECT_NE(alert, nullptr);
         const QString shown = alert ? alert->text() : QString();

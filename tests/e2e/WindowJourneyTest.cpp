@@ -15,7 +15,6 @@
 namespace halvora {
 namespace {
 
-using test::patience;
 using test::processEventsUntil;
 using Program = test::RunningProgram;
 
@@ -45,17 +44,16 @@ TEST(WindowJourney, ChangeUndoBulkApplyAndRestart)
         EXPECT_EQ(gioDefault(u"application/pdf"_qs), documentViewer);
 
         // md already opens with the editor (skipped), pdf cannot (blocked), txt can.
-        const AssociatedApp editor = *program.listed(u"md"_qs)->currentApp();
-        ASSERT_EQ(editor.bundleIdentifier(), textEditor);
+        const AssociatedApp editor = program.listed(u"md"_qs).value().currentApp().value();
         program.commands->bulkModeAction()->trigger();
         for (const QString &extension : {u"md"_qs, u"pdf"_qs, u"txt"_qs})
             program.state().toggleBulkSelection(*program.listed(extension));
         program.state().requestBulkPlan(editor, false);
-        ASSERT_TRUE(processEventsUntil(
-            [&] { return program.currentKey() == ChangeCommands::bulkPreviewSheetKey; }, patience));
+        ASSERT_TRUE(
+            processEventsUntil([&] { return program.currentKey() == ChangeCommands::bulkPreviewSheetKey; }));
         program.commands->bulkPreview()->applyButton()->click();
-        ASSERT_TRUE(processEventsUntil(
-            [&] { return program.currentKey() == ChangeCommands::bulkResultAlertKey; }, patience));
+        ASSERT_TRUE(
+            processEventsUntil([&] { return program.currentKey() == ChangeCommands::bulkResultAlertKey; }));
         auto *result = qobject_cast<QMessageBox *>(program.current());
         ASSERT_NE(result, nullptr);
         EXPECT_EQ(result->text(), u"검증 완료 1개, 실패 0개, 건너뜀 1개, 확인 필요 1개"_qs);
