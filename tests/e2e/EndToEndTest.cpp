@@ -1,9 +1,10 @@
-// The real program, as a person would use it: the real client and SQLite store behind the
-// real window on the offscreen platform, in an isolated desktop tree that main() builds
-// before anything calls glib.
+// The real program in an isolated desktop tree that main() builds before anything calls glib
+// (glib reads XDG once); ctest runs each test in a process of its own.
 
 #include "app/sheets/BulkPreviewSheet.h"
 #include "e2e/RunningProgram.h"
+#include "support/SampleAssociations.h"
+#include "support/fixtures/DesktopService.h"
 #include "support/fixtures/GioMime.h"
 #include "support/fixtures/StandardFixture.h"
 
@@ -16,6 +17,7 @@ namespace halvora {
 namespace {
 
 using test::processEventsUntil;
+using test::waitForTask;
 using Program = test::RunningProgram;
 
 test::XdgFixture *tree = nullptr;
@@ -23,6 +25,34 @@ test::XdgFixture *tree = nullptr;
 std::optional<QString> gioDefault(const QString &contentType)
 {
     return test::queryGioMime(tree->environment(), contentType).defaultApplication;
+}
+
+QString currentId(const FileAssociation &association)
+{
+    return association.currentApp() ? association.currentApp()->bundleIdentifier() : QString();
+}
+
+// Other processes change the desktop's associations while the service runs: every load
+// afterwards must answer from the files as they are now. Every kind of change (in place,
+// renamed, entries, caches), many rounds and the agreement with GIO are the resolver's
+// freshness test; here `gio mime` changes reach the service's full and single loads.
+TEST(OutsideChanges, EveryLoadAfterAnotherProcessChangedTheDesktopSeesTheChange)
+{
+    const auto service = test::makeDesktopService();
+    const QList<FileAssociation> before = waitForTask(service->loadRegisteredAssociations());
+    ASSERT_FALSE(test::extensionsOf(before).contains(u"epub"_qs));
+    ASSERT_EQ(currentId(waitForTask(service->loadAssociation(u"md"_qs))), test::standard::textEditor);
+
+    // `gio mime TYPE APP` renames a new list over the user's one, registering a new type.
+    test::setDefaultWithGioMime(tree->environment(), u"application/epub+zip"_qs,
+                                test::standard::documentViewer);
+    const QList<FileAssociation> after = waitForTask(service->loadRegisteredAssociations());
+    const qsizetype epub = test::extensionsOf(after).indexOf(u"epub"_qs);
+    ASSERT_GE(epub, 0);
+    EXPECT_EQ(currentId(after[epub]), test::standard::documentViewer);
+    EXPECT_EQ(after.size(), before.size() + 1);
+    test::setDefaultWithGioMime(tree->environment(), u"text/markdown"_qs, test::standard::notes);
+    EXPECT_EQ(currentId(waitForTask(service->loadAssociation(u"md"_qs))), test::standard::notes);
 }
 
 // Each step's rules, texts and buttons are the state and window tests' part; here the real
@@ -38,7 +68,7 @@ TEST(WindowJourney, ChangeUndoBulkApplyAndRestart)
         EXPECT_EQ(program.state().changeHistory().first().verificationStatus(),
                   AssociationVerificationStatus::verified);
 
-        test::waitForTask(program.state().undoRecentChange());
+        waitForTask(program.state().undoRecentChange());
         EXPECT_EQ(program.state().changeHistory().first().verificationStatus(),
                   AssociationVerificationStatus::undoVerified);
         EXPECT_EQ(gioDefault(u"application/pdf"_qs), documentViewer);
