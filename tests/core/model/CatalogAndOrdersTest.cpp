@@ -83,13 +83,11 @@ TEST(ModelOrders, ApplicationsGroupsHistoryAndRegisteredTypes)
                                           historyRecord(u"D"_qs, 2)})),
               (QStringList{u"B"_qs, u"D"_qs, u"a"_qs, u"C"_qs, u"A"_qs}));
 
-    QStringList types;
-    for (const RegisteredContentType &type :
-         sortedInRegisteredTypeOrder({RegisteredContentType(u"md"_qs, u"text/x-first"_qs, std::nullopt),
-                                      RegisteredContentType(u"Md"_qs, u"text/upper"_qs, std::nullopt),
-                                      RegisteredContentType(u"md"_qs, u"text/x-second"_qs, std::nullopt)}))
-        types.append(type.contentTypeIdentifier());
-    EXPECT_EQ(types, (QStringList{u"text/upper"_qs, u"text/x-first"_qs, u"text/x-second"_qs}));
+    const RegisteredContentType first(u"md"_qs, u"text/x-first"_qs, std::nullopt);
+    const RegisteredContentType upper(u"Md"_qs, u"text/upper"_qs, std::nullopt);
+    const RegisteredContentType second(u"md"_qs, u"text/x-second"_qs, std::nullopt);
+    EXPECT_EQ(sortedInRegisteredTypeOrder({first, upper, second}),
+              (QList<RegisteredContentType>{upper, first, second}));
 }
 
 // The system locale is read once per process, so the order under other settings is checked
