@@ -21,8 +21,8 @@ struct Fixture {
 QByteArray legacyBlob(double secondsSince1970)
 {
     return encodeJsonObject(RecentAssociationChange(
-        u"md"_qs, u"text/markdown"_qs, historyApp(u"old.desktop"_qs), historyApp(u"new.desktop"_qs),
-        Timestamp::fromSecondsSince1970(secondsSince1970)));
+        u"md"_qs, u"text/markdown"_qs, app(u"old.desktop"_qs, u"old.desktop"_qs),
+        app(u"new.desktop"_qs, u"new.desktop"_qs), Timestamp::fromSecondsSince1970(secondsSince1970)));
 }
 
 TEST(HistoryStoreTest, LegacyRecordIsMigratedOnce)
@@ -32,10 +32,9 @@ TEST(HistoryStoreTest, LegacyRecordIsMigratedOnce)
 
     // The legacy form's id shows its time since 1970.
     const QList<AssociationChangeRecord> first = f.store.loadHistory();
-    EXPECT_EQ(first, QList{AssociationChangeRecord(
-                         u"md|1700000000.0"_qs, u"md"_qs, u"text/markdown"_qs, historyApp(u"old.desktop"_qs),
-                         historyApp(u"new.desktop"_qs), Timestamp::fromSecondsSince1970(1700000000),
-                         AssociationVerificationStatus::verified, std::nullopt)});
+    EXPECT_EQ(first,
+              QList{historyRecord(u"md|1700000000.0"_qs,
+                                  Timestamp::fromSecondsSince1970(1700000000).secondsSinceReferenceDate())});
     EXPECT_FALSE(f.defaults->read(legacyKey));
     EXPECT_EQ(decodeJsonArray<AssociationChangeRecord>(*f.defaults->read(historyKey)), first);
 
