@@ -97,8 +97,8 @@ TEST_F(WorkspaceClientTest, RegisteredTypesSkipUnknownTypesKeepFirstPerExtension
         ADD_FAILURE();
     } catch (const HandlerListFormatError &error) {
         // The reader knows only bytes; the client names the file.
-        EXPECT_TRUE(error.localizedDescription().contains(listPath));
-        EXPECT_TRUE(error.localizedDescription().contains(u"bad line"_qs));
+        const QString message = error.localizedDescription();
+        EXPECT_TRUE(message.contains(listPath) && message.contains(u"bad line"_qs)) << message.toStdString();
     }
 
     fake->add(u"text/plain"_qs, u"txt"_qs);
@@ -122,7 +122,7 @@ TEST_F(WorkspaceClientTest, RegisteredTypesSkipUnknownTypesKeepFirstPerExtension
     EXPECT_THROW(client.loadRegisteredContentTypes(), FileAssociationError);
 }
 
-TEST_F(WorkspaceClientTest, CandidatesHaveTheDefaultFirstAndEachAppOnce)
+TEST_F(WorkspaceClientTest, CandidatesHaveTheDefaultFirstAndEachAppOnceAndChangesRunInTheBackground)
 {
     fake->add(u"application/pdf"_qs, u"pdf"_qs);
     const DesktopEntry viewer =
@@ -159,15 +159,11 @@ TEST_F(WorkspaceClientTest, CandidatesHaveTheDefaultFirstAndEachAppOnce)
         EXPECT_EQ(error, FileAssociationError::appMissingBundleIdentifier(
                              u"/usr/share/applications/broken app.desktop"_qs));
     }
-}
 
-TEST_F(WorkspaceClientTest, AnEmptyNameIsANameAndChangesRunOffTheCallingThread)
-{
+    // An empty name is a name; a change runs off the calling thread.
     const QUrl url = QUrl::fromLocalFile(u"/home/u/.local/share/applications/memo.desktop"_qs);
     fake->entries.insert(url, DesktopEntry{url, u"memo.desktop"_qs, QString(), u"Notes"_qs});
     EXPECT_EQ(client.app(url).name(), QString());
-    fake->add(u"application/pdf"_qs, u"pdf"_qs);
-
     test::waitForTask(client.setDefaultApplication(client.app(url), u"application/pdf"_qs));
     EXPECT_EQ(fake->requests, (QList<std::pair<QUrl, QString>>{{url, u"application/pdf"_qs}}));
     EXPECT_NE(fake->requestThread, QThread::currentThread());
