@@ -2,16 +2,25 @@
 // (glib reads XDG once); ctest runs each test in a process of its own.
 
 #include "app/sheets/BulkPreviewSheet.h"
+#include "core/history/UserDefaultsAssociationChangeHistoryStore.h"
 #include "e2e/RunningProgram.h"
+#include "linux/store/SqliteKeyValueStore.h"
 #include "support/SampleAssociations.h"
 #include "support/fixtures/DesktopService.h"
 #include "support/fixtures/GioMime.h"
 #include "support/fixtures/StandardFixture.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRegularExpression>
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <functional>
 
 namespace halvora {
 namespace {
@@ -19,6 +28,7 @@ namespace {
 using test::processEventsUntil;
 using test::waitForTask;
 using Program = test::RunningProgram;
+using Scope = test::XdgFixture::Scope;
 
 test::XdgFixture *tree = nullptr;
 
@@ -96,6 +106,169 @@ TEST(WindowJourney, ChangeUndoBulkApplyAndRestart)
 
     Program again(ChangeCommandsOptions{std::nullopt});
     EXPECT_EQ(again.state().changeHistory(), historyBeforeQuit);
+}
+
+// Broken files met by the program (real client, SQLite store on the default file). Tests run
+// as root in CI, so every fault is one that permissions do not make: something else in the
+// file's place, a path that cannot exist, a size limit inside SQLite, bytes written by another
+// program.
+
+const QRegularExpression hangul(u"[가-힣]"_qs);
+
+// Asked at each use: one fault moves XDG_STATE_HOME.
+QString databasePath()
+{
+    return SqliteKeyValueStore::defaultFilePath();
+}
+
+UserDefaultsAssociationChangeHistoryStore historyStore()
+{
+    return UserDefaultsAssociationChangeHistoryStore(std::make_shared<SqliteKeyValueStore>(databasePath()),
+                                                     ApplicationGraph::historyKey,
+                                                     ApplicationGraph::legacyRecentChangeKey, 50);
+}
+
+// A change recorded by an earlier run, almost a page of the database on its own.
+AssociationChangeRecord earlierChange()
+{
+    const QString path = tree->applicationsDir(Scope::system) + u'/' + test::standard::textEditor;
+    return AssociationChangeRecord(
+        u"6F9619FF-8B86-D011-B42D-00C04FC964FF"_qs, u"md"_qs, u"text/markdown"_qs, std::nullopt,
+        AssociatedApp(u"Text Editor"_qs, test::standard::textEditor, QUrl::fromLocalFile(path)),
+        Timestamp(786297600.5), AssociationVerificationStatus::verified, QString(1200, u'가'));
+}
+
+// The alert shows a Korean sentence that contains the given text.
+void expectAlert(Program &program, const QString &expected, const char *where)
+{
+    const QString shown = program.dismissAlert().value_or(QString());
+    EXPECT_TRUE(shown.contains(hangul) && shown.contains(expected)) << where << ": " << shown.toStdString();
+}
+
+// Every connection opened after this gets no more pages than its database has now.
+int limitToCurrentSize(sqlite3 *db, char **, const sqlite3_api_routines *)
+{
+    sqlite3_exec(db, "PRAGMA max_page_count = 1", nullptr, nullptr, nullptr);
+    return SQLITE_OK;
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate)) << path.toStdString();
+    file.write(bytes);
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Each damaged file is reported on loading and on a change, left as it was, and the program
+// stays usable. A file or a folder in the store's place gives typed errors in the store's own
+// test, and the exact refusals of a list are the list file's own test.
+TEST(ProgramFaults, DamagedFilesAreReportedAndLeftAsTheyWere)
+{
+    const QString stateHome = qEnvironmentVariable("XDG_STATE_HOME");
+    const QString list = tree->mimeAppsListPath(Scope::user);
+    const QByteArray original = readFile(list);
+    const struct {
+        const char *name;
+        std::function<void()> make;
+        std::function<void()> undo;
+        std::optional<QString> loadAlert; // part of each alert; none on loading when absent
+        QString applyAlert;
+        bool inList = false; // else in the database; a refused change is then recorded as failed
+    } faults[] = {
+        // Stands for a folder the program may not write in: the write-ahead log cannot be made.
+        {"a folder where the write-ahead log should be",
+         [&] { QDir().mkpath(databasePath() + u"-wal/x"_qs); },
+         [&] { QDir(databasePath() + u"-wal"_qs).removeRecursively(); }, u"변경 기록 파일"_qs,
+         u"변경 기록 파일"_qs},
+        {"a path longer than the system allows",
+         [&] { qputenv("XDG_STATE_HOME", (stateHome + u'/' + QString(5000, u'x')).toLocal8Bit()); },
+         [&] { qputenv("XDG_STATE_HOME", stateHome.toLocal8Bit()); }, u"변경 기록 파일"_qs,
+         u"변경 기록 파일"_qs},
+        {"garbage over the database's header",
+         [] {
+             QByteArray bytes = readFile(databasePath());
+             bytes.replace(0, 100, QByteArray(100, '#'));
+             writeFile(databasePath(), bytes);
+         },
+         [] {}, u"손상되었거나"_qs, u"손상되었거나"_qs},
+        {"a history that is no JSON",
+         [] { SqliteKeyValueStore(databasePath()).write(ApplicationGraph::historyKey, "[{\"id\": 3"); },
+         [] {}, u"저장된 데이터를 읽을 수 없습니다"_qs, u"저장된 데이터를 읽을 수 없습니다"_qs},
+        // The earlier record fills the only page, so the next one needs a page more.
+        {"a full database", [] { sqlite3_auto_extension(reinterpret_cast<void (*)()>(&limitToCurrentSize)); },
+         [] { sqlite3_reset_auto_extension(); }, std::nullopt, u"디스크 공간이 부족하여"_qs},
+        {"a folder in the list's place",
+         [&] {
+             QFile::remove(list);
+             QDir().mkpath(list + u"/inside"_qs);
+         },
+         [&] { QDir(list).removeRecursively(); }, u"디렉터리입니다"_qs, u"바꾸지 않았습니다"_qs, true},
+        {"a list that is no key file", [&] { writeFile(list, "[Default Applications\n\xff\xfe"); }, [] {},
+         u"형식이 올바르지 않습니다"_qs, u"바꾸지 않았습니다"_qs, true},
+    };
+    for (const auto &fault : faults) {
+        SCOPED_TRACE(fault.name);
+        QDir(QFileInfo(databasePath()).path()).removeRecursively();
+        historyStore().save(earlierChange());
+        fault.make();
+        const QString damaged = fault.inList ? list : databasePath();
+        const QByteArray before = readFile(damaged); // a folder reads as nothing
+        {
+            Program program;
+            if (fault.loadAlert)
+                expectAlert(program, *fault.loadAlert, "load");
+            for (const QString &extension : {u"png"_qs, u"pdf"_qs}) {
+                waitForTask(program.state().addExtension(extension));
+                EXPECT_FALSE(program.state().alertMessage());
+                EXPECT_EQ(program.state().selectedExtension(), extension);
+            }
+            // Whichever application the damage leaves as pdf's default, the other one.
+            const std::optional<AssociatedApp> current = program.listed(u"pdf"_qs).value().currentApp();
+            program.apply(u"pdf"_qs, current && current->bundleIdentifier() == test::standard::browser
+                                         ? test::standard::documentViewer
+                                         : test::standard::browser);
+            expectAlert(program, fault.applyAlert, "apply");
+        }
+        EXPECT_EQ(readFile(damaged), before);
+        fault.undo();
+        if (fault.inList) {
+            // The history of the earlier run is kept, behind a record of the refused change.
+            const QList<AssociationChangeRecord> stored = historyStore().loadHistory();
+            ASSERT_EQ(stored.size(), 2);
+            EXPECT_EQ(stored.first().verificationStatus(), AssociationVerificationStatus::apiFailed);
+            EXPECT_EQ(stored.last(), earlierChange());
+        }
+        writeFile(list, original);
+    }
+    QDir(QFileInfo(databasePath()).path()).removeRecursively();
+}
+
+TEST(DesktopEntryFaults, ADefaultWhoseEntryWasDeletedAfterLoadingCannotBeChosenOrRestored)
+{
+    Program program;
+    const std::optional<AssociatedApp> viewer = program.listed(u"pdf"_qs).value().currentApp();
+    ASSERT_TRUE(viewer && viewer->bundleIdentifier() == test::standard::documentViewer);
+    ASSERT_TRUE(QFile::remove(viewer->url().toLocalFile()));
+
+    // Offered for png by the list loaded before the deletion.
+    program.apply(u"png"_qs, test::standard::documentViewer);
+    expectAlert(program, u"데스크톱 항목을 응용프로그램으로 불러올 수 없습니다"_qs, "apply");
+    EXPECT_EQ(program.state().changeHistory().first().verificationStatus(),
+              AssociationVerificationStatus::apiFailed);
+
+    program.apply(u"pdf"_qs, test::standard::browser);
+    EXPECT_FALSE(program.dismissAlert());
+    waitForTask(program.state().undoRecentChange());
+    expectAlert(program, u"데스크톱 항목을 응용프로그램으로 불러올 수 없습니다"_qs, "undo");
+    EXPECT_EQ(program.state().changeHistory().first().verificationStatus(),
+              AssociationVerificationStatus::undoFailed);
+    EXPECT_EQ(historyStore().loadHistory(), program.state().changeHistory());
 }
 
 } // namespace
