@@ -1,15 +1,24 @@
 // The real program in an isolated desktop tree that main() builds before anything calls glib
 // (glib reads XDG once); ctest runs each test in a process of its own.
 
+#include "app/ApplicationGraph.h"
+#include "app/MainWindow.h"
+#include "app/PresentationQueue.h"
+#include "app/commands/ChangeCommands.h"
 #include "app/sheets/BulkPreviewSheet.h"
 #include "core/history/UserDefaultsAssociationChangeHistoryStore.h"
-#include "e2e/RunningProgram.h"
+#include "core/state/HalvoraState.h"
 #include "linux/store/SqliteKeyValueStore.h"
 #include "support/SampleAssociations.h"
+#include "support/TestIsolation.h"
+#include "support/doubles/WaitForTask.h"
 #include "support/fixtures/DesktopService.h"
 #include "support/fixtures/GioMime.h"
 #include "support/fixtures/StandardFixture.h"
+#include "support/fixtures/XdgFixture.h"
 
+#include <QApplication>
+#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -27,10 +36,65 @@ namespace {
 
 using test::processEventsUntil;
 using test::waitForTask;
-using Program = test::RunningProgram;
 using Scope = test::XdgFixture::Scope;
+using namespace test::standard;
 
 test::XdgFixture *tree = nullptr;
+
+// One run: the object graph and its window with the change commands, shown and loaded.
+struct Program {
+    explicit Program(ChangeCommandsOptions options = {})
+        : commands(installChangeCommands(window, std::move(options)))
+    {
+        window.resize(MainWindow::minimumWidth, MainWindow::minimumHeight);
+        window.show();
+        EXPECT_TRUE(processEventsUntil([this] { return !state().isLoading(); }));
+    }
+
+    HalvoraState &state() const { return graph.state(); }
+    QString currentKey() const { return window.presentations().currentKey(); }
+    QDialog *current() const { return window.presentations().currentDialog(); }
+
+    std::optional<FileAssociation> listed(const QString &extension) const
+    {
+        for (const FileAssociation &association : state().associations())
+            if (association.fileExtension() == extension)
+                return association;
+        return std::nullopt;
+    }
+
+    // The error alert's text as the window shows it; dismissing it must clear the state's
+    // message. Empty when the operation that just ended left no message: the state sets it
+    // before its task ends, so no waiting decides that.
+    std::optional<QString> dismissAlert()
+    {
+        if (!state().alertMessage())
+            return std::nullopt;
+        EXPECT_TRUE(processEventsUntil([this] { return currentKey() == MainWindow::errorAlertKey; }));
+        auto *alert = qobject_cast<QMessageBox *>(current());
+        EXPECT_NE(alert, nullptr);
+        const QString shown = alert ? alert->text() : QString();
+        EXPECT_EQ(state().alertMessage(), shown);
+        current()->reject();
+        EXPECT_TRUE(processEventsUntil([this] { return !state().alertMessage(); }));
+        return shown;
+    }
+
+    // Confirms a change of the listed extension to the candidate with this desktop ID.
+    void apply(const QString &extension, const QString &desktopId)
+    {
+        const std::optional<FileAssociation> association = listed(extension);
+        ASSERT_TRUE(association) << extension.toStdString();
+        for (const AssociatedApp &app : association->candidateApps())
+            if (app.bundleIdentifier() == desktopId)
+                return waitForTask(state().confirmPendingChange(PendingAssociationChange(*association, app)));
+        FAIL() << desktopId.toStdString() << " is no candidate of " << extension.toStdString();
+    }
+
+    ApplicationGraph graph;
+    MainWindow window{graph.state(), makeDesktopServices(&ApplicationGraph::describeApplication)};
+    ChangeCommands *commands;
+};
 
 std::optional<QString> gioDefault(const QString &contentType)
 {
@@ -51,25 +115,23 @@ TEST(OutsideChanges, EveryLoadAfterAnotherProcessChangedTheDesktopSeesTheChange)
     const auto service = test::makeDesktopService();
     const QList<FileAssociation> before = waitForTask(service->loadRegisteredAssociations());
     ASSERT_FALSE(test::extensionsOf(before).contains(u"epub"_qs));
-    ASSERT_EQ(currentId(waitForTask(service->loadAssociation(u"md"_qs))), test::standard::textEditor);
+    ASSERT_EQ(currentId(waitForTask(service->loadAssociation(u"md"_qs))), textEditor);
 
     // `gio mime TYPE APP` renames a new list over the user's one, registering a new type.
-    test::setDefaultWithGioMime(tree->environment(), u"application/epub+zip"_qs,
-                                test::standard::documentViewer);
+    test::setDefaultWithGioMime(tree->environment(), u"application/epub+zip"_qs, documentViewer);
     const QList<FileAssociation> after = waitForTask(service->loadRegisteredAssociations());
     const qsizetype epub = test::extensionsOf(after).indexOf(u"epub"_qs);
     ASSERT_GE(epub, 0);
-    EXPECT_EQ(currentId(after[epub]), test::standard::documentViewer);
+    EXPECT_EQ(currentId(after[epub]), documentViewer);
     EXPECT_EQ(after.size(), before.size() + 1);
-    test::setDefaultWithGioMime(tree->environment(), u"text/markdown"_qs, test::standard::notes);
-    EXPECT_EQ(currentId(waitForTask(service->loadAssociation(u"md"_qs))), test::standard::notes);
+    test::setDefaultWithGioMime(tree->environment(), u"text/markdown"_qs, notes);
+    EXPECT_EQ(currentId(waitForTask(service->loadAssociation(u"md"_qs))), notes);
 }
 
 // Each step's rules, texts and buttons are the state and window tests' part; here the real
 // stack behind the window carries them to GIO and across a restart.
 TEST(WindowJourney, ChangeUndoBulkApplyAndRestart)
 {
-    using namespace test::standard;
     QList<AssociationChangeRecord> historyBeforeQuit;
     {
         Program program(ChangeCommandsOptions{std::nullopt});
@@ -131,11 +193,11 @@ UserDefaultsAssociationChangeHistoryStore historyStore()
 // A change recorded by an earlier run, almost a page of the database on its own.
 AssociationChangeRecord earlierChange()
 {
-    const QString path = tree->applicationsDir(Scope::system) + u'/' + test::standard::textEditor;
+    const QString path = tree->applicationsDir(Scope::system) + u'/' + textEditor;
     return AssociationChangeRecord(
         u"6F9619FF-8B86-D011-B42D-00C04FC964FF"_qs, u"md"_qs, u"text/markdown"_qs, std::nullopt,
-        AssociatedApp(u"Text Editor"_qs, test::standard::textEditor, QUrl::fromLocalFile(path)),
-        Timestamp(786297600.5), AssociationVerificationStatus::verified, QString(1200, u'가'));
+        AssociatedApp(u"Text Editor"_qs, textEditor, QUrl::fromLocalFile(path)), Timestamp(786297600.5),
+        AssociationVerificationStatus::verified, QString(1200, u'가'));
 }
 
 // The alert shows a Korean sentence that contains the given text.
@@ -229,10 +291,8 @@ TEST(ProgramFaults, DamagedFilesAreReportedAndLeftAsTheyWere)
                 EXPECT_EQ(program.state().selectedExtension(), extension);
             }
             // Whichever application the damage leaves as pdf's default, the other one.
-            const std::optional<AssociatedApp> current = program.listed(u"pdf"_qs).value().currentApp();
-            program.apply(u"pdf"_qs, current && current->bundleIdentifier() == test::standard::browser
-                                         ? test::standard::documentViewer
-                                         : test::standard::browser);
+            program.apply(u"pdf"_qs,
+                          currentId(program.listed(u"pdf"_qs).value()) == browser ? documentViewer : browser);
             expectAlert(program, fault.applyAlert, "apply");
         }
         EXPECT_EQ(readFile(damaged), before);
@@ -252,17 +312,16 @@ TEST(ProgramFaults, DamagedFilesAreReportedAndLeftAsTheyWere)
 TEST(DesktopEntryFaults, ADefaultWhoseEntryWasDeletedAfterLoadingCannotBeChosenOrRestored)
 {
     Program program;
-    const std::optional<AssociatedApp> viewer = program.listed(u"pdf"_qs).value().currentApp();
-    ASSERT_TRUE(viewer && viewer->bundleIdentifier() == test::standard::documentViewer);
-    ASSERT_TRUE(QFile::remove(viewer->url().toLocalFile()));
+    ASSERT_EQ(currentId(program.listed(u"pdf"_qs).value()), documentViewer);
+    ASSERT_TRUE(QFile::remove(program.listed(u"pdf"_qs)->currentApp()->url().toLocalFile()));
 
     // Offered for png by the list loaded before the deletion.
-    program.apply(u"png"_qs, test::standard::documentViewer);
+    program.apply(u"png"_qs, documentViewer);
     expectAlert(program, u"데스크톱 항목을 응용프로그램으로 불러올 수 없습니다"_qs, "apply");
     EXPECT_EQ(program.state().changeHistory().first().verificationStatus(),
               AssociationVerificationStatus::apiFailed);
 
-    program.apply(u"pdf"_qs, test::standard::browser);
+    program.apply(u"pdf"_qs, browser);
     EXPECT_FALSE(program.dismissAlert());
     waitForTask(program.state().undoRecentChange());
     expectAlert(program, u"데스크톱 항목을 응용프로그램으로 불러올 수 없습니다"_qs, "undo");
@@ -274,7 +333,16 @@ TEST(DesktopEntryFaults, ADefaultWhoseEntryWasDeletedAfterLoadingCannotBeChosenO
 } // namespace
 } // namespace halvora
 
+// The standard desktop tree, built before anything calls glib.
 int main(int argc, char **argv)
 {
-    return halvora::test::runOnStandardDesktop(argc, argv, halvora::tree);
+    halvora::test::XdgFixture fixture(halvora::test::isolateUserEnvironment());
+    fixture.addStandardContents();
+    fixture.commit();
+    halvora::tree = &fixture;
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    halvora::prepareApplication();
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
 }
