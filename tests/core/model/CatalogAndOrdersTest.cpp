@@ -18,27 +18,22 @@ QList<FileAssociation> associations(const QStringList &extensions)
     return result;
 }
 
-TEST(ModelExtensionCatalog, CleansInputAndLooksUpNormalisedText)
-{
-    const ExtensionCatalog &builtIn = ExtensionCatalog::defaultCatalog();
-    EXPECT_EQ(builtIn.category(u" .PDF "_qs), ExtensionCategory::documents);
-    EXPECT_EQ(builtIn.category(u"p/df"_qs), ExtensionCategory::other); // invalid text is no fault here
-
-    const ExtensionCatalog catalog(
-        {u"a/b"_qs, u" .MD"_qs, u"md"_qs, u""_qs, u"Txt"_qs, u"txt."_qs},
-        {{u" .PY"_qs, ExtensionCategory::development}, {u"x:y"_qs, ExtensionCategory::data}});
-    EXPECT_EQ(catalog.commonExtensions(), (QList<QString>{u"md"_qs, u"txt"_qs}));
-    EXPECT_EQ(catalog.commonRankByExtension(), (QHash<QString, int>{{u"md"_qs, 0}, {u"txt"_qs, 1}}));
-    EXPECT_EQ(catalog.categoryByExtension(),
-              (QHash<QString, ExtensionCategory>{{u"py"_qs, ExtensionCategory::development}}));
-}
-
-// Rank, then category, then text by scalar value (not by UTF-16 unit, no case folding, a prefix
-// first); equal extensions keep input order. Grouping lists common extensions twice: under
-// frequently used and under their own category.
-TEST(ModelExtensionCatalog, SortsAndGroups)
+// Lookups and custom tables take cleaned text. Sorting: rank, then category, then text by scalar
+// value (not by UTF-16 unit, no case folding, a prefix first); equal extensions keep input order.
+// Grouping lists common extensions twice: under frequently used and under their own category.
+TEST(ModelExtensionCatalog, CleansLooksUpSortsAndGroups)
 {
     const ExtensionCatalog &catalog = ExtensionCatalog::defaultCatalog();
+    EXPECT_EQ(catalog.category(u" .PDF "_qs), ExtensionCategory::documents);
+    EXPECT_EQ(catalog.category(u"p/df"_qs), ExtensionCategory::other); // invalid text is no fault here
+    const ExtensionCatalog cleaned(
+        {u"a/b"_qs, u" .MD"_qs, u"md"_qs, u""_qs, u"Txt"_qs, u"txt."_qs},
+        {{u" .PY"_qs, ExtensionCategory::development}, {u"x:y"_qs, ExtensionCategory::data}});
+    EXPECT_EQ(cleaned.commonExtensions(), (QList<QString>{u"md"_qs, u"txt"_qs}));
+    EXPECT_EQ(cleaned.commonRankByExtension(), (QHash<QString, int>{{u"md"_qs, 0}, {u"txt"_qs, 1}}));
+    EXPECT_EQ(cleaned.categoryByExtension(),
+              (QHash<QString, ExtensionCategory>{{u"py"_qs, ExtensionCategory::development}}));
+
     const QString beyondBmp = u"x"_qs + QString::fromUcs4(U"\U0001F600", 1);
     const QString privateUse = u"x"_qs + QChar(0xE000);
     QList<FileAssociation> input = associations(
