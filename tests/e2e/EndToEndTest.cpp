@@ -170,10 +170,9 @@ TEST(WindowJourney, ChangeUndoBulkApplyAndRestart)
     EXPECT_EQ(again.state().changeHistory(), historyBeforeQuit);
 }
 
-// Broken files met by the program (real client, SQLite store on the default file). Tests run
-// as root in CI, so every fault is one that permissions do not make: something else in the
-// file's place, a path that cannot exist, a size limit inside SQLite, bytes written by another
-// program.
+// Broken files met by the program. Tests run as root in CI, so every fault is one that
+// permissions do not make: something else in the file's place, a path that cannot exist, a
+// size limit inside SQLite, bytes written by another program.
 
 const QRegularExpression hangul(u"[가-힣]"_qs);
 

@@ -80,8 +80,7 @@ struct WorkspaceClientTest : ::testing::Test {
 };
 
 DesktopEntry entry(const QString &path, std::optional<QString> identifier,
-                   std::optional<QString> localizedName = std::nullopt,
-                   std::optional<QString> name = std::nullopt)
+                   std::optional<QString> localizedName = {}, std::optional<QString> name = {})
 {
     return {QUrl::fromLocalFile(path), std::move(identifier), std::move(localizedName), std::move(name)};
 }
