@@ -106,27 +106,7 @@ QString currentId(const FileAssociation &association)
     return association.currentApp() ? association.currentApp()->bundleIdentifier() : QString();
 }
 
-// Other processes change the desktop's associations while the service runs: every load
-// afterwards must answer from the files as they are now. Every kind of change (in place,
-// renamed, entries, caches), many rounds and the agreement with GIO are the resolver's
-// freshness test; here `gio mime` changes reach the service's full and single loads.
-TEST(OutsideChanges, EveryLoadAfterAnotherProcessChangedTheDesktopSeesTheChange)
-{
-    const auto service = test::makeDesktopService();
-    const QList<FileAssociation> before = waitForTask(service->loadRegisteredAssociations());
-    ASSERT_FALSE(test::extensionsOf(before).contains(u"epub"_qs));
-    ASSERT_EQ(currentId(waitForTask(service->loadAssociation(u"md"_qs))), textEditor);
-
-    // `gio mime TYPE APP` renames a new list over the user's one, registering a new type.
-    test::setDefaultWithGioMime(tree->environment(), u"application/epub+zip"_qs, documentViewer);
-    const QList<FileAssociation> after = waitForTask(service->loadRegisteredAssociations());
-    const qsizetype epub = test::extensionsOf(after).indexOf(u"epub"_qs);
-    ASSERT_GE(epub, 0);
-    EXPECT_EQ(currentId(after[epub]), documentViewer);
-    EXPECT_EQ(after.size(), before.size() + 1);
-    test::setDefaultWithGioMime(tree->environment(), u"text/markdown"_qs, notes);
-    EXPECT_EQ(currentId(waitForTask(service->loadAssociation(u"md"_qs))), notes);
-}
+// ctest runs each test alone; run together in this order, each leaves what the next expects.
 
 // Each step's rules, texts and buttons are the state and window tests' part; here the real
 // stack behind the window carries them to GIO and across a restart.
@@ -306,6 +286,28 @@ TEST(ProgramFaults, DamagedFilesAreReportedAndLeftAsTheyWere)
         writeFile(list, original);
     }
     QDir(QFileInfo(databasePath()).path()).removeRecursively();
+}
+
+// Other processes change the desktop's associations while the service runs: every load
+// afterwards must answer from the files as they are now. Every kind of change (in place,
+// renamed, entries, caches), many rounds and the agreement with GIO are the resolver's
+// freshness test; here `gio mime` changes reach the service's full and single loads.
+TEST(OutsideChanges, EveryLoadAfterAnotherProcessChangedTheDesktopSeesTheChange)
+{
+    const auto service = test::makeDesktopService();
+    const QList<FileAssociation> before = waitForTask(service->loadRegisteredAssociations());
+    ASSERT_FALSE(test::extensionsOf(before).contains(u"epub"_qs));
+    ASSERT_EQ(currentId(waitForTask(service->loadAssociation(u"md"_qs))), textEditor);
+
+    // `gio mime TYPE APP` renames a new list over the user's one, registering a new type.
+    test::setDefaultWithGioMime(tree->environment(), u"application/epub+zip"_qs, documentViewer);
+    const QList<FileAssociation> after = waitForTask(service->loadRegisteredAssociations());
+    const qsizetype epub = test::extensionsOf(after).indexOf(u"epub"_qs);
+    ASSERT_GE(epub, 0);
+    EXPECT_EQ(currentId(after[epub]), documentViewer);
+    EXPECT_EQ(after.size(), before.size() + 1);
+    test::setDefaultWithGioMime(tree->environment(), u"text/markdown"_qs, notes);
+    EXPECT_EQ(currentId(waitForTask(service->loadAssociation(u"md"_qs))), notes);
 }
 
 TEST(DesktopEntryFaults, ADefaultWhoseEntryWasDeletedAfterLoadingCannotBeChosenOrRestored)
