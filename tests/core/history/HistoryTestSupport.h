@@ -6,22 +6,15 @@
 
 namespace halvora::test {
 
-inline AssociatedApp historyApp(const QString &bundleIdentifier)
-{
-    return AssociatedApp(bundleIdentifier, bundleIdentifier,
-                         QUrl::fromLocalFile(u"/usr/share/applications/"_qs + bundleIdentifier));
-}
-
 // A change of md's default made `seconds` after the reference date.
 inline AssociationChangeRecord
 historyRecord(const QString &id, double seconds,
               AssociationVerificationStatus status = AssociationVerificationStatus::verified)
 {
-    std::optional<QString> message;
-    if (isFailure(status))
-        message = u"실패"_qs;
-    return AssociationChangeRecord(id, u"md"_qs, u"text/markdown"_qs, historyApp(u"old.desktop"_qs),
-                                   historyApp(u"new.desktop"_qs), Timestamp(seconds), status, message);
+    return AssociationChangeRecord(id, u"md"_qs, u"text/markdown"_qs,
+                                   app(u"old.desktop"_qs, u"old.desktop"_qs),
+                                   app(u"new.desktop"_qs, u"new.desktop"_qs), Timestamp(seconds), status,
+                                   isFailure(status) ? std::optional(u"실패"_qs) : std::nullopt);
 }
 
 inline QStringList idsOf(const QList<AssociationChangeRecord> &records)
