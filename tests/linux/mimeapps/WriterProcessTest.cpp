@@ -7,7 +7,6 @@
 #include "support/fixtures/XdgFixture.h"
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -19,10 +18,10 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <iostream>
+#include <poll.h>
 #include <random>
-#include <thread>
+#include <sys/inotify.h>
 #include <unistd.h>
 
 using namespace halvora;
@@ -234,36 +233,81 @@ TEST(WriterProcesses, ListsKeepTheirBytesAndUndoPutsThemBack)
     }
 }
 
-// SIGKILL at seeded random moments of a change: whatever reached the list has its record,
-// and no list is torn, no temporary file or intent stays once the next run has started.
+// Counts what changes in the watched folders, as it happens: the moments of a change.
+class FolderEvents {
+public:
+    explicit FolderEvents(const QStringList &dirs) : fd_(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC))
+    {
+        for (const QString &dir : dirs)
+            EXPECT_GE(
+                ::inotify_add_watch(fd_, QFile::encodeName(dir).constData(),
+                                    IN_CREATE | IN_MODIFY | IN_CLOSE_WRITE | IN_MOVE | IN_DELETE | IN_ATTRIB),
+                0);
+    }
+    ~FolderEvents() { ::close(fd_); }
+
+    // The events queued so far, taken off the queue.
+    int take()
+    {
+        int count = 0;
+        alignas(inotify_event) char buffer[4096];
+        for (ssize_t size; (size = ::read(fd_, buffer, sizeof buffer)) > 0;) {
+            for (char *at = buffer; at < buffer + size;
+                 at += sizeof(inotify_event) + ((inotify_event *)at)->len)
+                ++count;
+        }
+        return count;
+    }
+
+    // Counts the events as they come until there are `limit` or the process has ended.
+    int follow(QProcess &process, int limit)
+    {
+        int count = 0;
+        for (pollfd ready{fd_, POLLIN, 0}; count < limit;) {
+            // The bound only lets a process that has ended be noticed; it decides nothing.
+            if (::poll(&ready, 1, 100) > 0)
+                count += take();
+            else if (process.waitForFinished(0) || process.state() == QProcess::NotRunning)
+                return count + take();
+        }
+        return count;
+    }
+
+private:
+    int fd_;
+};
+
+// SIGKILL after a seeded random number of the file-system events one change makes: whatever
+// reached the list has its record, and no list is torn, no temporary file or intent stays
+// once the next run has started.
 TEST(WriterProcesses, KilledChangesKeepTheirRecords)
 {
     const Desktop desktop;
     const int rounds = envCount("HALVORA_KILL_ROUNDS", 25);
     std::mt19937 random(quint32(envCount("HALVORA_KILL_SEED", 20261207)));
 
-    // One unkilled change sets the scale of the random moments.
+    // A second unkilled change, the first to find the database made, sets the scale of the moments.
     writeBytes(desktop.userList(), "[Default Applications]\ntext/plain=org.example.Alpha.desktop;\n");
-    QElapsedTimer timer;
-    timer.start();
     ASSERT_EQ(desktop.run({"set", "txt", beta, "--yes"}).exitCode, 0);
-    const qint64 span = std::max<qint64>(timer.nsecsElapsed() / 1000, 1000);
+    FolderEvents events({desktop.configDir(), desktop.stateDir()});
+    events.take();
+    const auto unkilled = desktop.start({"set", "txt", alpha, "--yes"});
+    const int span = events.follow(*unkilled, INT_MAX);
+    ASSERT_EQ(unkilled->exitCode(), 0);
 
     QSet<QString> seen;
     for (const QJsonValue &record : desktop.history())
         seen.insert(record["id"].toString());
-    QString previous = beta;
+    QString previous = alpha;
     int reached = 0;
     for (int round = 0; round < rounds; ++round) {
         const QString next = previous == alpha ? beta : alpha;
+        events.take();
         const auto process = desktop.start({"set", "txt", next, "--yes"});
-        process->waitForStarted();
-        // Only spreads the kills over the change; nothing below depends on when it landed.
-        std::this_thread::sleep_for(
-            std::chrono::microseconds(std::uniform_int_distribution<qint64>(0, span)(random)));
-        process->kill();
-        process->waitForFinished();
-
+        const int moment = std::uniform_int_distribution<int>(0, span)(random);
+        if (events.follow(*process, moment) >= moment)
+            process->kill();
+        process->waitForFinished(-1);
         const QJsonArray history = desktop.history(); // the next run settles what was left
         const QByteArray list = bytesOf(desktop.userList());
         ASSERT_NO_THROW(ListEditor::check(list)) << "round " << round;
@@ -290,7 +334,8 @@ TEST(WriterProcesses, KilledChangesKeepTheirRecords)
         EXPECT_EQ(state, QStringList{"change.lock"}) << "round " << round;
         previous = now;
     }
-    std::cout << rounds << " killed changes, " << reached << " reached the list\n";
+    std::cout << rounds << " killed changes, " << reached << " reached the list, " << span
+              << " events in a change\n";
 }
 
 // With XDG_CURRENT_DESKTOP=KDE the user's kde-mimeapps.list is read first: the change goes
