@@ -11,11 +11,9 @@
 
 namespace halvora::test {
 
-namespace {
-
 // Aliases, parents (svg -> xml -> plain, csrc -> plain) and types without any, from the
 // system's shared-mime-info; "text/x-halvora-unknown" is known to nothing.
-const QStringList typePool{
+const QStringList randomDesktopTypes{
     QStringLiteral("application/pdf"), QStringLiteral("application/x-pdf"),
     QStringLiteral("image/svg+xml"),   QStringLiteral("application/xml"),
     QStringLiteral("text/xml"),        QStringLiteral("text/plain"),
@@ -23,11 +21,11 @@ const QStringList typePool{
     QStringLiteral("image/png"),       QStringLiteral("text/x-halvora-unknown"),
 };
 
-const QStringList idPool{
-    QStringLiteral("a.desktop"),    QStringLiteral("b.desktop"),     QStringLiteral("c.desktop"),
-    QStringLiteral("d.desktop"),    QStringLiteral("kde-k.desktop"), QStringLiteral("x-y-z.desktop"),
-    QStringLiteral("gone.desktop"),
-};
+namespace {
+
+// Entries by their path under an applications folder; a subfolder joins the ID with '-'.
+const QStringList entryPaths{"a.desktop", "b.desktop",     "c.desktop",
+                             "d.desktop", "kde/k.desktop", "x/y/z.desktop"};
 
 void write(const QString &path, const QByteArray &bytes)
 {
@@ -47,26 +45,23 @@ public:
         return items[qsizetype(random_() % items.size())];
     }
 
+    // A loadable entry, or one broken in one of the ways that make it fail to load.
     QByteArray entry()
     {
-        QByteArray text;
-        const int fault = int(random_() % 14);
-        text += fault == 0 ? "[Other]\nX=1\n[Desktop Entry]\n" : "[Desktop Entry]\n";
-        text += fault == 1 ? "Type=Link\n" : "Type=Application\n";
-        text += "Name=App\n";
-        text += fault == 2   ? "Exec=halvora-no-such-program %f\n"
-                : fault == 3 ? "Exec=\"unbalanced\n"
-                             : "Exec=true %f\n";
-        if (fault == 4)
-            text += "TryExec=/nonexistent/halvora\n";
-        if (fault == 5)
-            text += "this line is not a key\n";
+        static const QList<std::pair<QByteArray, QByteArray>> faults{
+            {"[Desktop Entry]", "[Other]\nX=1\n[Desktop Entry]"},
+            {"Type=Application", "Type=Link"},
+            {"Exec=true", "Exec=halvora-no-such-program"},
+            {"Exec=true %f", "Exec=\"unbalanced"},
+            {"Name=App", "Name=App\nTryExec=/nonexistent/halvora"},
+            {"Name=App", "Name=App\nthis line is not a key"},
+        };
+        QByteArray text = "[Desktop Entry]\nType=Application\nName=App\nExec=true %f\nMimeType=text/plain;\n";
+        if (const int fault = int(random_() % 14); fault < faults.size())
+            text.replace(faults[fault].first, faults[fault].second);
         if (chance(15))
-            text += pick(QList<QByteArray>{"Hidden=true\n", "Hidden=True\n", "Hidden=1\n", "Hidden=false\n"});
-        if (chance(15))
-            text += "NoDisplay=true\n";
-        text += "MimeType=text/plain;\n";
-        return text;
+            text += pick(QByteArrayList{"Hidden=true\n", "Hidden=True\n", "Hidden=1\n", "Hidden=false\n"});
+        return chance(15) ? text + "NoDisplay=true\n" : text;
     }
 
     QByteArray idList()
@@ -75,39 +70,31 @@ public:
         const int count = 1 + int(random_() % 4);
         for (int i = 0; i < count; ++i) {
             // Now and then the key-file oddities: blanks kept in items, a bad escape.
-            ids += chance(4) ? QByteArray() : pick(idPool).toUtf8();
+            ids += chance(4)
+                       ? QByteArray()
+                       : QString(pick(entryPaths + QStringList{"gone.desktop"})).replace(u'/', u'-').toUtf8();
             if (chance(3))
-                ids += pick(QList<QByteArray>{" ", "\\x", "\\s"});
+                ids += pick(QByteArrayList{" ", "\\x", "\\s"});
             if (i + 1 < count || chance(50))
                 ids += ';';
         }
         return ids;
     }
 
-    QByteArray group(const char *name)
-    {
-        QByteArray text = QByteArray("[") + name + "]\n";
-        const int keys = 1 + int(random_() % 5);
-        for (int i = 0; i < keys; ++i)
-            text += pick(typePool).toUtf8() + "=" + idList() + "\n";
-        return text;
-    }
-
+    // A repeated group merges; a repeated key keeps its last value; CRLF is accepted.
     QByteArray list(const QList<const char *> &groups)
     {
         QByteArray text = chance(20) ? "# a comment\n\n" : "";
-        for (const char *name : groups) {
-            if (chance(70))
-                text += group(name);
+        for (int g = 0; g < groups.size() + 1; ++g) {
+            if (g == groups.size() ? !chance(10) : !chance(70))
+                continue;
+            text += QByteArray("[") + groups[g % groups.size()] + "]\n";
+            for (int keys = 1 + int(random_() % 5); keys > 0; --keys)
+                text += pick(randomDesktopTypes).toUtf8() + "=" + idList() + "\n";
         }
         if (chance(3))
             text += "broken line\n";
-        // A repeated group merges; a repeated key keeps its last value; CRLF is accepted.
-        if (chance(10) && !groups.isEmpty())
-            text += group(groups.first());
-        if (chance(10))
-            text.replace("\n", "\r\n");
-        return text;
+        return chance(10) ? text.replace("\n", "\r\n") : text;
     }
 
 private:
@@ -116,12 +103,10 @@ private:
 
 } // namespace
 
-RandomDesktopTree::RandomDesktopTree(const QString &root, std::uint64_t seed) : types(typePool)
+QProcessEnvironment writeRandomDesktop(const QString &root, std::uint64_t seed)
 {
     Writer w(seed);
     const QString home = root + QStringLiteral("/home");
-    const QString dataHome = home + QStringLiteral("/.local/share");
-    const QString configHome = home + QStringLiteral("/.config");
     QStringList dataDirs{root + QStringLiteral("/sys1"), root + QStringLiteral("/sys2/")};
     if (w.chance(50))
         dataDirs.append(root + QStringLiteral("/sys3"));
@@ -129,26 +114,14 @@ RandomDesktopTree::RandomDesktopTree(const QString &root, std::uint64_t seed) : 
     QDir().mkpath(dataDirs.first());
     if (!QFile::link(QStringLiteral("/usr/share/mime"), dataDirs.first() + QStringLiteral("/mime")))
         throw std::runtime_error("cannot link the MIME database");
+    const QString desktop = w.pick(QStringList{"", "KDE", "X:XFCE", "GNOME:bad name:Kde"});
 
-    const QStringList desktops{QString(), QStringLiteral("KDE"), QStringLiteral("X:XFCE"),
-                               QStringLiteral("GNOME:bad name:Kde")};
-    const QString desktop = w.pick(desktops);
-    QStringList prefixes;
-    for (const QString &name : desktop.split(u':', Qt::SkipEmptyParts)) {
-        if (!name.contains(u' '))
-            prefixes.append(name.toLower());
-    }
-
-    QStringList applicationDirs{dataHome + QStringLiteral("/applications")};
+    QStringList applicationDirs{home + QStringLiteral("/.local/share/applications")};
     for (const QString &dir : dataDirs)
         applicationDirs.append(dir + QStringLiteral("/applications"));
-    const QStringList relativePaths{QStringLiteral("a.desktop"),     QStringLiteral("b.desktop"),
-                                    QStringLiteral("c.desktop"),     QStringLiteral("d.desktop"),
-                                    QStringLiteral("kde/k.desktop"), QStringLiteral("kde-k.desktop"),
-                                    QStringLiteral("x/y/z.desktop")};
     for (const QString &dir : applicationDirs) {
-        for (const QString &path : relativePaths) {
-            if (w.chance(path == QStringLiteral("kde-k.desktop") ? 0 : 45))
+        for (const QString &path : entryPaths) {
+            if (w.chance(45))
                 write(dir + u'/' + path, w.entry());
         }
         if (w.chance(70))
@@ -159,27 +132,25 @@ RandomDesktopTree::RandomDesktopTree(const QString &root, std::uint64_t seed) : 
             write(dir + QStringLiteral("/defaults.list"),
                   w.list({"Default Applications", "Added Associations"}));
     }
-    QStringList listDirs{configHome};
-    listDirs.append(configDirs);
-    listDirs.append(applicationDirs);
-    for (const QString &dir : listDirs) {
+    for (const QString &dir : QStringList{home + QStringLiteral("/.config")} + configDirs + applicationDirs) {
         if (w.chance(50))
             write(dir + QStringLiteral("/mimeapps.list"),
                   w.list({"Default Applications", "Added Associations", "Removed Associations"}));
-        for (const QString &prefix : prefixes) {
-            if (w.chance(40))
-                write(dir + u'/' + prefix + QStringLiteral("-mimeapps.list"),
+        for (const QString &name : desktop.split(u':', Qt::SkipEmptyParts)) {
+            if (!name.contains(u' ') && w.chance(40))
+                write(dir + u'/' + name.toLower() + QStringLiteral("-mimeapps.list"),
                       w.list({"Default Applications", "Added Associations"}));
         }
     }
 
-    environment = QProcessEnvironment::systemEnvironment();
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("HOME"), home);
-    environment.insert(QStringLiteral("XDG_DATA_HOME"), dataHome);
-    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), configHome);
+    environment.insert(QStringLiteral("XDG_DATA_HOME"), home + QStringLiteral("/.local/share"));
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home + QStringLiteral("/.config"));
     environment.insert(QStringLiteral("XDG_DATA_DIRS"), dataDirs.join(u':'));
     environment.insert(QStringLiteral("XDG_CONFIG_DIRS"), configDirs.join(u':'));
     environment.insert(QStringLiteral("XDG_CURRENT_DESKTOP"), desktop);
+    return environment;
 }
 
 QByteArray runOn(const QProcessEnvironment &environment, const QString &program, const QStringList &arguments,
@@ -196,21 +167,27 @@ QByteArray runOn(const QProcessEnvironment &environment, const QString &program,
     return process.readAllStandardOutput();
 }
 
-QList<GioProbeLine> askGio(const QProcessEnvironment &environment, const QStringList &types)
+QList<GioProbeLine> compareWithGio(const QProcessEnvironment &environment, const QStringList &types,
+                                   const MimeAppsResolver &resolver, const std::string &where)
 {
     const std::optional<QString> probe = findGioProbe();
     if (!probe)
         throw std::runtime_error("the GIO probe is not built");
-    return parseGioProbeOutput(runOn(environment, *probe, types));
-}
-
-GioProbeLine askResolver(const MimeAppsResolver &resolver, const QString &type)
-{
-    const DefaultAnswer answer = resolver.defaultFor(type);
-    GioProbeLine line{type, answer.app ? std::optional(answer.app->desktopId) : std::nullopt, {}};
-    for (const CandidateAnswer &candidate : resolver.candidatesFor(type))
-        line.candidateIds.append(candidate.app.desktopId);
-    return line;
+    const QList<GioProbeLine> gio = parseGioProbeOutput(runOn(environment, *probe, types));
+    EXPECT_EQ(gio.size(), types.size()) << where;
+    auto shown = [](const GioProbeLine &line) {
+        return QStringLiteral("%1: %2 [%3]")
+            .arg(line.type, line.defaultId.value_or(QStringLiteral("-")), line.candidateIds.join(u';'))
+            .toStdString();
+    };
+    for (const GioProbeLine &line : gio) {
+        const DefaultAnswer answer = resolver.defaultFor(line.type);
+        GioProbeLine ours{line.type, answer.app ? std::optional(answer.app->desktopId) : std::nullopt, {}};
+        for (const CandidateAnswer &candidate : resolver.candidatesFor(line.type))
+            ours.candidateIds.append(candidate.app.desktopId);
+        EXPECT_EQ(shown(ours), shown(line)) << where << " (left: the resolver, right: GIO)";
+    }
+    return gio;
 }
 
 } // namespace halvora::test
