@@ -11,107 +11,77 @@ QByteArray crlf(QByteArray text)
     return text.replace("\n", "\r\n");
 }
 
+// The bytes before, and the edits that make the bytes expected after.
 struct EditCase {
     const char *name;
     QByteArray before;
-    const char *type;
-    ListKind kind;
-    QByteArray after;
+    QList<std::pair<QByteArray, QByteArray>> edits;
+    ListKind kind = ListKind::general;
 };
 
 // Every byte outside the changed lines stays; restoring the image taken before gives the
 // original bytes back, also where the change created groups.
 TEST(ListEditor, MakesDefaultKeepingEveryOtherByteAndRestores)
 {
-    const QByteArray rich = "# dotfiles: keep this\n"
-                            "[Default Applications]\n"
-                            "text/plain=old.desktop;other.desktop;\n"
-                            "text/plain[de]=x.desktop\n"
-                            "\n"
-                            "# added by hand\n"
-                            "[Added Associations]\n"
-                            "image/png=a.desktop;\n"
-                            "  text/plain = old.desktop;new.desktop;z\\;odd.desktop\n"
-                            "[Removed Associations]\n"
-                            "text/plain=new.desktop;\n"
-                            "[Other]\n"
-                            "text/plain=kept\n";
-    const QByteArray richAfter = "# dotfiles: keep this\n"
-                                 "[Default Applications]\n"
-                                 "text/plain=new.desktop;old.desktop;other.desktop;\n"
-                                 "text/plain[de]=x.desktop\n"
-                                 "\n"
-                                 "# added by hand\n"
-                                 "[Added Associations]\n"
-                                 "image/png=a.desktop;\n"
-                                 "  text/plain = new.desktop;old.desktop;z\\;odd.desktop\n"
-                                 "[Removed Associations]\n"
-                                 "[Other]\n"
-                                 "text/plain=kept\n";
-    const QByteArray sparse = "[Default Applications]\n"
-                              "image/png=a.desktop;\n"
-                              "# trailing comment of the group\n"
-                              "\n"
-                              "[Added Associations]\n"
-                              "image/png=a.desktop;new.desktop;new.desktop;";
-    const QByteArray sparseAfter = "[Default Applications]\n"
-                                   "image/png=a.desktop;\n"
-                                   "text/plain=new.desktop;\n"
-                                   "# trailing comment of the group\n"
-                                   "\n"
-                                   "[Added Associations]\n"
-                                   "image/png=a.desktop;new.desktop;new.desktop;\n"
-                                   "text/plain=new.desktop;";
-    const QByteArray repeated = "[Default Applications]\n"
-                                "text/plain=early.desktop\n"
-                                "[Added Associations]\n"
-                                "[Default Applications]\n"
-                                "text/plain=late.desktop\n"
-                                "image/png=a.desktop\n";
-    const QByteArray repeatedAfter = "[Default Applications]\n"
-                                     "text/plain=early.desktop\n"
-                                     "[Added Associations]\n"
-                                     "text/plain=new.desktop;\n"
-                                     "[Default Applications]\n"
-                                     "text/plain=new.desktop;late.desktop\n"
-                                     "image/png=a.desktop\n";
+    const QByteArray rich =
+        "# dotfiles: keep this\n[Default Applications]\ntext/plain=old.desktop;other.desktop;\n"
+        "text/plain[de]=x.desktop\n\n# added by hand\n[Added Associations]\nimage/png=a.desktop;\n"
+        "  text/plain = old.desktop;new.desktop;z\\;odd.desktop\n[Removed Associations]\n"
+        "text/plain=new.desktop;\n[Other]\ntext/plain=kept\n";
+    const QList<std::pair<QByteArray, QByteArray>> richEdits{
+        {"plain=old", "plain=new.desktop;old"},
+        {"= old.desktop;new.desktop;", "= new.desktop;old.desktop;"},
+        {"[Removed Associations]\ntext/plain=new.desktop;\n", "[Removed Associations]\n"}};
+    const QByteArray repeated = "[Default Applications]\ntext/plain=early.desktop\n[Added Associations]\n"
+                                "[Default Applications]\ntext/plain=late.desktop\nimage/png=a.desktop\n";
     const QByteArray settled = "[Default Applications]\ntext/plain=new.desktop;b.desktop;\n"
                                "[Added Associations]\ntext/plain=new.desktop;\n";
     const QByteArray desktop = "[Default Applications]\ntext/plain=kde.desktop;\n"
                                "[Added Associations]\ntext/plain=ignored.desktop;\n";
-
     const EditCase cases[] = {
-        {"empty file", "", "text/plain", ListKind::general,
-         "[Default Applications]\ntext/plain=new.desktop;\n\n[Added "
-         "Associations]\ntext/plain=new.desktop;\n"},
-        {"comments, translations, multi-ID, other groups", rich, "text/plain", ListKind::general, richAfter},
-        {"the same with CRLF", crlf(rich), "text/plain", ListKind::general, crlf(richAfter)},
-        {"new keys after the group's last key, no final line end", sparse, "text/plain", ListKind::general,
-         sparseAfter},
-        {"repeated group and key: the one that counts", repeated, "text/plain", ListKind::general,
-         repeatedAfter},
-        {"already the default", settled, "text/plain", ListKind::general, settled},
-        {"desktop-specific: defaults only", desktop, "text/plain", ListKind::desktopSpecific,
-         "[Default Applications]\ntext/plain=new.desktop;kde.desktop;\n"
-         "[Added Associations]\ntext/plain=ignored.desktop;\n"},
-        {"no group yet for a desktop-specific list", "# empty\n", "text/plain", ListKind::desktopSpecific,
-         "# empty\n\n[Default Applications]\ntext/plain=new.desktop;\n"},
+        {"empty file",
+         "",
+         {{"", "[Default Applications]\ntext/plain=new.desktop;\n\n[Added "
+               "Associations]\ntext/plain=new.desktop;\n"}}},
+        {"comments, translations, multi-ID, other groups", rich, richEdits},
+        {"the same with CRLF", crlf(rich), richEdits}, // the edits match up to the line ends
+        {"new keys after the group's last key, no final line end",
+         "[Default Applications]\nimage/png=a.desktop;\n# trailing comment of the group\n\n"
+         "[Added Associations]\nimage/png=a.desktop;new.desktop;new.desktop;",
+         {{"a.desktop;\n#", "a.desktop;\ntext/plain=new.desktop;\n#"},
+          {"new.desktop;new.desktop;", "new.desktop;new.desktop;\ntext/plain=new.desktop;"}}},
+        {"repeated group and key: the one that counts",
+         repeated,
+         {{"Associations]\n", "Associations]\ntext/plain=new.desktop;\n"}, {"=late", "=new.desktop;late"}}},
+        {"already the default", settled, {}},
+        {"desktop-specific: defaults only",
+         desktop,
+         {{"=kde", "=new.desktop;kde"}},
+         ListKind::desktopSpecific},
+        {"no group yet for a desktop-specific list",
+         "# empty\n",
+         {{"\n", "\n\n[Default Applications]\ntext/plain=new.desktop;\n"}},
+         ListKind::desktopSpecific},
     };
     for (const EditCase &c : cases) {
         SCOPED_TRACE(c.name);
-        const QByteArray after = ListEditor::makeDefault(c.before, QString::fromUtf8(c.type),
-                                                         QStringLiteral("new.desktop"), c.kind);
-        EXPECT_EQ(after.toStdString(), c.after.toStdString());
-        const QList<EntryImage> image = ListEditor::image(c.before, QString::fromUtf8(c.type), c.kind);
-        EXPECT_EQ(ListEditor::restore(after, QString::fromUtf8(c.type), image).toStdString(),
-                  c.before.toStdString());
+        QByteArray expected = c.before;
+        for (const auto &[from, to] : c.edits)
+            expected.replace(c.before.contains("\r\n") ? crlf(from) : from,
+                             c.before.contains("\r\n") ? crlf(to) : to);
+        const QString type = QStringLiteral("text/plain");
+        const QByteArray after =
+            ListEditor::makeDefault(c.before, type, QStringLiteral("new.desktop"), c.kind);
+        EXPECT_EQ(after.toStdString(), expected.toStdString());
+        const QList<EntryImage> image = ListEditor::image(c.before, type, c.kind);
+        EXPECT_EQ(ListEditor::restore(after, type, image).toStdString(), c.before.toStdString());
         // Another type's change in between survives the restore.
         const QByteArray both = ListEditor::makeDefault(after, QStringLiteral("image/x-other"),
                                                         QStringLiteral("o.desktop"), c.kind);
-        const QByteArray restored = ListEditor::restore(both, QString::fromUtf8(c.type), image);
+        const QByteArray restored = ListEditor::restore(both, type, image);
         EXPECT_EQ(ListEditor::items(restored, ListEditor::defaultGroup, QStringLiteral("image/x-other")),
                   QList<QString>{QStringLiteral("o.desktop")});
-        const QList<EntryImage> again = ListEditor::image(restored, QString::fromUtf8(c.type), c.kind);
+        const QList<EntryImage> again = ListEditor::image(restored, type, c.kind);
         for (qsizetype i = 0; i < image.size() && i < again.size(); ++i)
             EXPECT_EQ(again[i].lines, image[i].lines) << again[i].group.toStdString();
     }
