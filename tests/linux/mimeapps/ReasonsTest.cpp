@@ -14,16 +14,20 @@ namespace {
 
 const QString viewer = QStringLiteral("[Desktop Entry]\nType=Application\nName=V\nExec=true %f\n");
 
-struct Case {
-    // "path=content" under the tree; a content starting with "->" makes a symbolic link.
-    QStringList files;
-    const char *desktop;
-    const char *extension;
+struct Answer {
     const char *contentType; // nullptr: the extension has no type
     const char *current;     // nullptr: no default
     const char *summary;     // '@' stands for the tree
     int chainLength;
     bool overridesUserList;
+};
+
+struct Case {
+    // "path=content" under the tree; a content starting with "->" makes a symbolic link.
+    QStringList files;
+    const char *desktop;
+    const char *extension;
+    Answer expected;
 };
 
 const Case cases[] = {
@@ -32,52 +36,34 @@ const Case cases[] = {
       u"h/.local/share/applications/hid.desktop="_qs + viewer + u"Hidden=true\n"_qs},
      "",
      "pdf",
-     "application/pdf",
-     "hid.desktop",
-     "~/.config/mimeapps.list 2행에서 지정",
-     2,
-     false},
+     {"application/pdf", "hid.desktop", "~/.config/mimeapps.list 2행에서 지정", 2, false}},
     // A dangling link is no list.
     {{u"h/.config/mimeapps.list=->nowhere"_qs, u"s/applications/v.desktop="_qs + viewer,
       u"s/applications/mimeinfo.cache=[MIME Cache]\napplication/pdf=v.desktop;\n"_qs},
      "",
      "pdf",
-     "application/pdf",
-     "v.desktop",
-     "지정된 기본 앱 없음: 첫 번째 호환 앱",
-     1,
-     false},
+     {"application/pdf", "v.desktop", "지정된 기본 앱 없음: 첫 번째 호환 앱", 1, false}},
     {{u"h/.config/mimeapps.list=[Default Applications]\napplication/pdf=v.desktop\n"_qs,
       u"h/.config/kde-mimeapps.list=[Default Applications]\napplication/pdf=w.desktop\n"_qs,
       u"s/applications/v.desktop="_qs + viewer, u"s/applications/w.desktop="_qs + viewer},
      "KDE",
      "pdf",
-     "application/pdf",
-     "w.desktop",
-     "데스크톱별 목록 ~/.config/kde-mimeapps.list 2행에서 지정",
-     2,
-     true},
+     {"application/pdf", "w.desktop", "데스크톱별 목록 ~/.config/kde-mimeapps.list 2행에서 지정", 2, true}},
     {{u"x/mimeapps.list=# vendor\n[Default Applications]\ntext/plain=v.desktop\n"_qs,
       u"s/applications/v.desktop="_qs + viewer},
      "",
      "txt",
-     "text/plain",
-     "v.desktop",
-     "시스템 목록 @/x/mimeapps.list에서 지정",
-     1,
-     false},
+     {"text/plain", "v.desktop", "시스템 목록 @/x/mimeapps.list에서 지정", 1, false}},
     {{u"h/.local/share/applications/mimeapps.list=[Default Applications]\ntext/plain=v.desktop\n"_qs,
       u"s/applications/v.desktop="_qs + viewer},
      "",
      "c",
-     "text/x-csrc",
-     "v.desktop",
-     "~/.local/share/applications/mimeapps.list 2행에서 지정 (상위 형식 text/plain에서 물려받음)",
-     1,
-     false},
+     {"text/x-csrc", "v.desktop",
+      "~/.local/share/applications/mimeapps.list 2행에서 지정 (상위 형식 text/plain에서 물려받음)", 1,
+      false}},
     // A double extension has its own type, whatever its spelling; a name with a dot is no extension.
-    {{}, "", ".TAR.GZ", "application/x-compressed-tar", nullptr, "", 0, false},
-    {{}, "", "foo.png", nullptr, nullptr, "", 0, false},
+    {{}, "", ".TAR.GZ", {"application/x-compressed-tar", nullptr, "", 0, false}},
+    {{}, "", "foo.png", {nullptr, nullptr, "", 0, false}},
 };
 
 class Reasons : public testing::TestWithParam<Case> {};
@@ -85,6 +71,7 @@ class Reasons : public testing::TestWithParam<Case> {};
 TEST_P(Reasons, AnswerAndOriginAsTheDesktopSeesThem)
 {
     const Case &c = GetParam();
+    const Answer &e = c.expected;
     QTemporaryDir root;
     const QString base = root.path();
     QDir().mkpath(base + QStringLiteral("/s"));
@@ -111,21 +98,21 @@ TEST_P(Reasons, AnswerAndOriginAsTheDesktopSeesThem)
 
     const auto client = makeLinuxFileAssociationClient();
     EXPECT_NO_THROW(client->loadRegisteredContentTypes());
-    if (!c.contentType) {
+    if (!e.contentType) {
         EXPECT_THROW(client->loadAssociation(QString::fromUtf8(c.extension)), FileAssociationError);
         return;
     }
     const FileAssociation association = client->loadAssociation(QString::fromUtf8(c.extension));
-    EXPECT_EQ(association.contentTypeIdentifier(), QString::fromUtf8(c.contentType));
+    EXPECT_EQ(association.contentTypeIdentifier(), QString::fromUtf8(e.contentType));
     const std::optional<QString> current =
         association.currentApp() ? std::optional(association.currentApp()->bundleIdentifier()) : std::nullopt;
-    EXPECT_EQ(current, c.current ? std::optional(QString::fromUtf8(c.current)) : std::nullopt);
-    if (!c.current)
+    EXPECT_EQ(current, e.current ? std::optional(QString::fromUtf8(e.current)) : std::nullopt);
+    if (!e.current)
         return;
     ASSERT_TRUE(association.origin());
-    EXPECT_EQ(association.origin()->summary, QString::fromUtf8(c.summary).replace(u'@', base));
-    EXPECT_EQ(association.origin()->overridesUserList, c.overridesUserList);
-    EXPECT_EQ(association.origin()->chain.size(), c.chainLength);
+    EXPECT_EQ(association.origin()->summary, QString::fromUtf8(e.summary).replace(u'@', base));
+    EXPECT_EQ(association.origin()->overridesUserList, e.overridesUserList);
+    EXPECT_EQ(association.origin()->chain.size(), e.chainLength);
     EXPECT_TRUE(association.candidateApps().contains(*association.currentApp()));
 }
 
