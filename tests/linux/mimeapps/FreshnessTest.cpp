@@ -16,43 +16,37 @@ namespace {
 const QStringList types{QStringLiteral("text/plain"), QStringLiteral("image/png"),
                         QStringLiteral("application/pdf")};
 
-QString entry(const QString &exec)
-{
-    return QStringLiteral("[Desktop Entry]\\nType=Application\\nName=E\\nExec=%1\\n").arg(exec);
-}
+const QString entry = QStringLiteral("[Desktop Entry]\\nType=Application\\nName=E\\nExec=true\\n");
 
-// The child's command for change number `round`; every one leaves a different answer.
+// The child's commands, one per kind of change, each leaving a different answer: %1 is an
+// application that alternates, %2 the round, %3 and %4 the entries of two and one rounds before.
+const QStringList changes{
+    // a list renamed over the old one
+    "printf '[Default Applications]\\ntext/plain=%1\\n' > c/new && mv c/new c/mimeapps.list",
+    // the same list edited in place: same size, maybe the same clock tick
+    "printf '[Default Applications]\\ntext/plain=%1\\n' > c/mimeapps.list",
+    // an entry added to an existing subfolder
+    "printf '" + entry + "' > d/applications/sub/e%2.desktop",
+    // an entry deleted
+    "rm -f d/applications/sub/e%4.desktop",
+    // the cache rebuilt
+    "printf '[MIME Cache]\\nimage/png=%1;sub-e%3.desktop;\\n' > s/applications/t && "
+    "mv s/applications/t s/applications/mimeinfo.cache",
+    // a desktop-specific list appears
+    "printf '[Default Applications]\\napplication/pdf=%1\\n' > c/kde-mimeapps.list",
+    // the user's list becomes a dangling link; the desktop-specific one goes
+    "rm c/kde-mimeapps.list && ln -sf ../missing c/mimeapps.list",
+    // an installed entry starts failing its TryExec, in place
+    "rm c/mimeapps.list && printf '" + entry + "TryExec=/nonexistent\\n' > s/applications/aa.desktop",
+};
+
 QString change(int round)
 {
-    const QString n = QString::number(round);
-    const QString id = round % 2 ? QStringLiteral("aa.desktop") : QStringLiteral("bb.desktop");
-    switch (round % 8) {
-    case 0: // a list renamed over the old one
-        return QStringLiteral(
-                   "printf '[Default Applications]\\ntext/plain=%1\\n' > c/new && mv c/new c/mimeapps.list")
-            .arg(id);
-    case 1: // the same list edited in place: same size, maybe the same clock tick
-        return QStringLiteral("printf '[Default Applications]\\ntext/plain=%1\\n' > c/mimeapps.list").arg(id);
-    case 2: // an entry added to an existing subfolder
-        return QStringLiteral("printf '%1' > d/applications/sub/e%2.desktop")
-            .arg(entry(QStringLiteral("true")), n);
-    case 3: // an entry deleted
-        return QStringLiteral("rm -f d/applications/sub/e%1.desktop").arg(round - 1);
-    case 4: // the cache rebuilt
-        return QStringLiteral(
-                   "printf '[MIME Cache]\\nimage/png=%1;sub-e%2.desktop;\\n' > s/applications/t && "
-                   "mv s/applications/t s/applications/mimeinfo.cache")
-            .arg(id, QString::number(round - 2));
-    case 5: // a desktop-specific list appears
-        return QStringLiteral("printf '[Default Applications]\\napplication/pdf=%1\\n' > c/kde-mimeapps.list")
-            .arg(id);
-    case 6: // the user's list becomes a dangling link; the desktop-specific one goes
-        return QStringLiteral("rm c/kde-mimeapps.list && ln -sf ../missing c/mimeapps.list");
-    default: // an installed entry starts failing its TryExec, in place
-        return QStringLiteral(
-                   "rm c/mimeapps.list && printf '%1TryExec=/nonexistent\\n' > s/applications/aa.desktop")
-            .arg(entry(QStringLiteral("true")));
-    }
+    return QString(changes[round % changes.size()])
+        .replace("%1", round % 2 ? "aa.desktop" : "bb.desktop")
+        .replace("%2", QString::number(round))
+        .replace("%3", QString::number(round - 2))
+        .replace("%4", QString::number(round - 1));
 }
 
 TEST(MimeAppsResolver, SeesEveryChangeAnotherProcessMade)
@@ -77,7 +71,7 @@ TEST(MimeAppsResolver, SeesEveryChangeAnotherProcessMade)
     shell(QStringLiteral(
               "printf '%1' > s/applications/aa.desktop && printf '%1' > s/applications/bb.desktop && "
               "printf '[Added Associations]\\ntext/plain=sub-e0.desktop;\\n' > s/applications/mimeapps.list")
-              .arg(entry(QStringLiteral("true"))));
+              .arg(entry));
 
     // Four rounds of every kind of change; HALVORA_FRESH_ROUNDS asks for more.
     const int rounds = qEnvironmentVariableIsSet("HALVORA_FRESH_ROUNDS")
