@@ -1,0 +1,327 @@
+// The resolver against GIO asked in a fresh process: on random desktops, and while other
+// processes change the desktop under a resolver that remembers its answers.
+#include "linux/mimeapps/GioProbe.h"
+#include "linux/mimeapps/MimeAppsResolver.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <iostream>
+#include <random>
+#include <stdexcept>
+
+namespace halvora {
+namespace {
+
+// Aliases, parents (svg -> xml -> plain, csrc -> plain) and types without any, from the
+// system's shared-mime-info; "text/x-halvora-unknown" is known to nothing.
+const QStringList randomTypes{
+    QStringLiteral("application/pdf"), QStringLiteral("application/x-pdf"),
+    QStringLiteral("image/svg+xml"),   QStringLiteral("application/xml"),
+    QStringLiteral("text/xml"),        QStringLiteral("text/plain"),
+    QStringLiteral("text/x-csrc"),     QStringLiteral("text/x-c"),
+    QStringLiteral("image/png"),       QStringLiteral("text/x-halvora-unknown"),
+};
+
+// Entries by their path under an applications folder; a subfolder joins the ID with '-'.
+const QStringList entryPaths{"a.desktop", "b.desktop",     "c.desktop",
+                             "d.desktop", "kde/k.desktop", "x/y/z.desktop"};
+
+void write(const QString &path, const QByteArray &bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
+        throw std::runtime_error("cannot write " + path.toStdString());
+}
+
+// HOME, the XDG variables and XDG_CURRENT_DESKTOP of a desktop, on top of the process's, with
+// the machine's MIME database linked into the first data directory.
+QProcessEnvironment desktopEnvironment(const QString &home, const QString &configHome,
+                                       const QStringList &configDirs, const QString &dataHome,
+                                       const QStringList &dataDirs, const QString &desktop)
+{
+    QDir().mkpath(dataDirs.first());
+    if (!QFile::link(QStringLiteral("/usr/share/mime"), dataDirs.first() + QStringLiteral("/mime")))
+        throw std::runtime_error("cannot link the MIME database");
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("HOME"), home);
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), configHome);
+    environment.insert(QStringLiteral("XDG_CONFIG_DIRS"), configDirs.join(u':'));
+    environment.insert(QStringLiteral("XDG_DATA_HOME"), dataHome);
+    environment.insert(QStringLiteral("XDG_DATA_DIRS"), dataDirs.join(u':'));
+    environment.insert(QStringLiteral("XDG_CURRENT_DESKTOP"), desktop);
+    return environment;
+}
+
+class Writer {
+public:
+    explicit Writer(std::uint64_t seed) : random_(seed) {}
+
+    bool chance(int percent) { return int(random_() % 100) < percent; }
+    template <typename T> const T &pick(const QList<T> &items)
+    {
+        return items[qsizetype(random_() % items.size())];
+    }
+
+    // A loadable entry, or one broken in one of the ways that make it fail to load.
+    QByteArray entry()
+    {
+        static const QList<std::pair<QByteArray, QByteArray>> faults{
+            {"[Desktop Entry]", "[Other]\nX=1\n[Desktop Entry]"},
+            {"Type=Application", "Type=Link"},
+            {"Exec=true", "Exec=halvora-no-such-program"},
+            {"Exec=true %f", "Exec=\"unbalanced"},
+            {"Name=App", "Name=App\nTryExec=/nonexistent/halvora"},
+            {"Name=App", "Name=App\nthis line is not a key"},
+        };
+        QByteArray text = "[Desktop Entry]\nType=Application\nName=App\nExec=true %f\nMimeType=text/plain;\n";
+        if (const int fault = int(random_() % 14); fault < faults.size())
+            text.replace(faults[fault].first, faults[fault].second);
+        if (chance(15))
+            text += pick(QByteArrayList{"Hidden=true\n", "Hidden=True\n", "Hidden=1\n", "Hidden=false\n"});
+        return chance(15) ? text + "NoDisplay=true\n" : text;
+    }
+
+    QByteArray idList()
+    {
+        QByteArray ids;
+        const int count = 1 + int(random_() % 4);
+        for (int i = 0; i < count; ++i) {
+            // Now and then the key-file oddities: blanks kept in items, a bad escape.
+            ids += chance(4)
+                       ? QByteArray()
+                       : QString(pick(entryPaths + QStringList{"gone.desktop"})).replace(u'/', u'-').toUtf8();
+            if (chance(3))
+                ids += pick(QByteArrayList{" ", "\\x", "\\s"});
+            if (i + 1 < count || chance(50))
+                ids += ';';
+        }
+        return ids;
+    }
+
+    // A repeated group merges; a repeated key keeps its last value; CRLF is accepted.
+    QByteArray list(const QList<const char *> &groups)
+    {
+        QByteArray text = chance(20) ? "# a comment\n\n" : "";
+        for (int g = 0; g < groups.size() + 1; ++g) {
+            if (g == groups.size() ? !chance(10) : !chance(70))
+                continue;
+            text += QByteArray("[") + groups[g % groups.size()] + "]\n";
+            for (int keys = 1 + int(random_() % 5); keys > 0; --keys)
+                text += pick(randomTypes).toUtf8() + "=" + idList() + "\n";
+        }
+        if (chance(3))
+            text += "broken line\n";
+        return chance(10) ? text.replace("\n", "\r\n") : text;
+    }
+
+private:
+    std::mt19937_64 random_;
+};
+
+// A random desktop in a directory: several data and config dirs, entries in subfolders,
+// copies that shadow, hide or fail to load, list files of every kind with every group in
+// every place they are read. The same seed always writes the same tree.
+QProcessEnvironment writeRandomDesktop(const QString &root, std::uint64_t seed)
+{
+    Writer w(seed);
+    const QString home = root + QStringLiteral("/home");
+    QStringList dataDirs{root + QStringLiteral("/sys1"), root + QStringLiteral("/sys2/")};
+    if (w.chance(50))
+        dataDirs.append(root + QStringLiteral("/sys3"));
+    const QStringList configDirs{root + QStringLiteral("/etc1"), root + QStringLiteral("/etc2")};
+    const QString desktop = w.pick(QStringList{"", "KDE", "X:XFCE", "GNOME:bad name:Kde"});
+
+    QStringList applicationDirs{home + QStringLiteral("/.local/share/applications")};
+    for (const QString &dir : dataDirs)
+        applicationDirs.append(dir + QStringLiteral("/applications"));
+    for (const QString &dir : applicationDirs) {
+        for (const QString &path : entryPaths) {
+            if (w.chance(45))
+                write(dir + u'/' + path, w.entry());
+        }
+        if (w.chance(70))
+            write(
+                dir + QStringLiteral("/mimeinfo.cache"),
+                w.list({"MIME Cache", "Default Applications", "Added Associations", "Removed Associations"}));
+        if (w.chance(40))
+            write(dir + QStringLiteral("/defaults.list"),
+                  w.list({"Default Applications", "Added Associations"}));
+    }
+    for (const QString &dir : QStringList{home + QStringLiteral("/.config")} + configDirs + applicationDirs) {
+        if (w.chance(50))
+            write(dir + QStringLiteral("/mimeapps.list"),
+                  w.list({"Default Applications", "Added Associations", "Removed Associations"}));
+        for (const QString &name : desktop.split(u':', Qt::SkipEmptyParts)) {
+            if (!name.contains(u' ') && w.chance(40))
+                write(dir + u'/' + name.toLower() + QStringLiteral("-mimeapps.list"),
+                      w.list({"Default Applications", "Added Associations"}));
+        }
+    }
+
+    return desktopEnvironment(home, home + QStringLiteral("/.config"), configDirs,
+                              home + QStringLiteral("/.local/share"), dataDirs, desktop);
+}
+
+// Runs a program on the desktop and returns its output; a failure is a test failure.
+QByteArray runOn(const QProcessEnvironment &environment, const QString &program, const QStringList &arguments,
+                 const QString &workingDirectory = QString())
+{
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.setWorkingDirectory(workingDirectory);
+    // GIO warns about groups it ignores; the trees hold them on purpose.
+    process.setStandardErrorFile(QProcess::nullDevice());
+    process.start(program, arguments);
+    EXPECT_TRUE(process.waitForFinished(-1) && process.exitCode() == 0)
+        << program.toStdString() << ' ' << arguments.join(u' ').toStdString();
+    return process.readAllStandardOutput();
+}
+
+// Asks GIO about the types in a fresh process: every answer of the resolver that differs is
+// a test failure naming `where`. Returns GIO's answers.
+QList<GioProbeLine> compareWithGio(const QProcessEnvironment &environment, const QStringList &types,
+                                   const MimeAppsResolver &resolver, const std::string &where)
+{
+    const std::optional<QString> probe = findGioProbe();
+    if (!probe)
+        throw std::runtime_error("the GIO probe is not built");
+    const QList<GioProbeLine> gio = parseGioProbeOutput(runOn(environment, *probe, types));
+    EXPECT_EQ(gio.size(), types.size()) << where;
+    auto shown = [](const GioProbeLine &line) {
+        return QStringLiteral("%1: %2 [%3]")
+            .arg(line.type, line.defaultId.value_or(QStringLiteral("-")), line.candidateIds.join(u';'))
+            .toStdString();
+    };
+    for (const GioProbeLine &line : gio) {
+        const DefaultAnswer answer = resolver.defaultFor(line.type);
+        GioProbeLine ours{line.type, answer.app ? std::optional(answer.app->desktopId) : std::nullopt, {}};
+        for (const CandidateAnswer &candidate : resolver.candidatesFor(line.type))
+            ours.candidateIds.append(candidate.app.desktopId);
+        EXPECT_EQ(shown(ours), shown(line)) << where << " (left: the resolver, right: GIO)";
+    }
+    return gio;
+}
+
+// A failing tree is kept on disk and named; HALVORA_DIFF_SEED and HALVORA_DIFF_TREES pick others.
+TEST(MimeAppsResolver, AnswersAsGioOnRandomDesktops)
+{
+    const std::uint64_t seed = qEnvironmentVariableIsSet("HALVORA_DIFF_SEED")
+                                   ? qEnvironmentVariable("HALVORA_DIFF_SEED").toULongLong()
+                                   : 20261207;
+    const int trees = qEnvironmentVariableIsSet("HALVORA_DIFF_TREES")
+                          ? qEnvironmentVariableIntValue("HALVORA_DIFF_TREES")
+                          : 300;
+    int answers = 0, defaults = 0, longLists = 0;
+    for (int i = 0; i < trees && !HasFailure(); ++i) {
+        QTemporaryDir root;
+        const std::uint64_t tree = seed * 1000003u + std::uint64_t(i);
+        const QProcessEnvironment environment = writeRandomDesktop(root.path(), tree);
+        const MimeAppsResolver resolver(XdgEnvironment::from(environment));
+        const std::string where = "tree " + std::to_string(tree) + " in " + root.path().toStdString();
+        for (const GioProbeLine &line : compareWithGio(environment, randomTypes, resolver, where)) {
+            ++answers;
+            defaults += line.defaultId ? 1 : 0;
+            longLists += line.candidateIds.size() >= 2 ? 1 : 0;
+        }
+        root.setAutoRemove(!HasFailure());
+    }
+    // The trees must make GIO answer something worth comparing.
+    EXPECT_GT(defaults, answers / 4);
+    EXPECT_GT(longLists, answers / 4);
+    std::cout << answers << " answers, " << defaults << " defaults, " << longLists
+              << " with several candidates\n";
+}
+
+// One process keeps a resolver while others change the desktop under it; after each change
+// its next answer must be the one GIO gives in a fresh process. No waiting anywhere: the
+// change is complete when the child exits.
+const QStringList freshTypes{QStringLiteral("text/plain"), QStringLiteral("image/png"),
+                             QStringLiteral("application/pdf")};
+
+const QString entry = QStringLiteral("[Desktop Entry]\\nType=Application\\nName=E\\nExec=true\\n");
+
+// The child's commands, one per kind of change, each leaving a different answer: %1 is an
+// application that alternates, %2 the round, %3 and %4 the entries of two and one rounds before.
+const QStringList changes{
+    // a list renamed over the old one
+    "printf '[Default Applications]\\ntext/plain=%1\\n' > c/new && mv c/new c/mimeapps.list",
+    // the same list edited in place: same size, maybe the same clock tick
+    "printf '[Default Applications]\\ntext/plain=%1\\n' > c/mimeapps.list",
+    // an entry added to an existing subfolder
+    "printf '" + entry + "' > d/applications/sub/e%2.desktop",
+    // an entry deleted
+    "rm -f d/applications/sub/e%4.desktop",
+    // the cache rebuilt
+    "printf '[MIME Cache]\\nimage/png=%1;sub-e%3.desktop;\\n' > s/applications/t && "
+    "mv s/applications/t s/applications/mimeinfo.cache",
+    // a desktop-specific list appears
+    "printf '[Default Applications]\\napplication/pdf=%1\\n' > c/kde-mimeapps.list",
+    // the user's list becomes a dangling link; the desktop-specific one goes
+    "rm c/kde-mimeapps.list && ln -sf ../missing c/mimeapps.list",
+    // an installed entry starts failing its TryExec, in place
+    "rm c/mimeapps.list && printf '" + entry + "TryExec=/nonexistent\\n' > s/applications/aa.desktop",
+};
+
+QString change(int round)
+{
+    return QString(changes[round % changes.size()])
+        .replace("%1", round % 2 ? "aa.desktop" : "bb.desktop")
+        .replace("%2", QString::number(round))
+        .replace("%3", QString::number(round - 2))
+        .replace("%4", QString::number(round - 1));
+}
+
+TEST(MimeAppsResolver, SeesEveryChangeAnotherProcessMade)
+{
+    QTemporaryDir root;
+    const QString base = root.path();
+    for (const char *dir : {"c", "d/applications/sub", "s/applications", "h"})
+        QDir().mkpath(base + u'/' + QLatin1String(dir));
+    const QProcessEnvironment environment =
+        desktopEnvironment(base + "/h", base + "/c", {base + "/x"}, base + "/d", {base + "/s"}, "KDE");
+    const MimeAppsResolver resolver(XdgEnvironment::from(environment));
+    auto shell = [&](const QString &command) {
+        runOn(environment, QStringLiteral("sh"), {QStringLiteral("-c"), command}, base);
+    };
+    shell(QStringLiteral(
+              "printf '%1' > s/applications/aa.desktop && printf '%1' > s/applications/bb.desktop && "
+              "printf '[Added Associations]\\ntext/plain=sub-e0.desktop;\\n' > s/applications/mimeapps.list")
+              .arg(entry));
+
+    // Four rounds of every kind of change; HALVORA_FRESH_ROUNDS asks for more.
+    const int rounds = qEnvironmentVariableIsSet("HALVORA_FRESH_ROUNDS")
+                           ? qEnvironmentVariableIntValue("HALVORA_FRESH_ROUNDS")
+                           : 32;
+    for (int round = 0; round < rounds; ++round) {
+        resolver.defaultFor(freshTypes[round % 3]); // something is remembered before the change
+        shell(change(round));
+        if (round % 8 == 1) {
+            // Two same-size versions in place within one clock tick, read in between: stat
+            // alone cannot tell them apart.
+            const QString path = base + QStringLiteral("/c/mimeapps.list");
+            for (const bool last : {false, true}) {
+                QFile list(path);
+                ASSERT_TRUE(list.open(QIODevice::ReadWrite));
+                QByteArray bytes = list.readAll();
+                bytes.replace("aa.desktop", "cc.desktop").replace("bb.desktop", "aa.desktop");
+                list.seek(0);
+                list.write(bytes.replace("cc.desktop", "bb.desktop"));
+                list.close();
+                if (!last)
+                    resolver.defaultFor(freshTypes[0]);
+            }
+        }
+        compareWithGio(environment, freshTypes, resolver,
+                       "round " + std::to_string(round) + ": " + change(round).toStdString());
+        ASSERT_FALSE(HasFailure());
+    }
+}
+
+} // namespace
+} // namespace halvora
