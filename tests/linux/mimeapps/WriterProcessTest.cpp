@@ -166,20 +166,6 @@ TEST(WriterProcesses, ConcurrentChangesLoseNothing)
     EXPECT_EQ(desktop.history().size(), std::min(50, rounds * 16));
 }
 
-// Undo through the program removes a list its change created. Keeping bytes and links is the
-// list editor's and the durable file's; undo of an existing list, the command line's.
-TEST(WriterProcesses, UndoRemovesTheListItsChangeCreated)
-{
-    const Desktop desktop;
-    const Outcome set = desktop.run({"set", "txt", beta, "--yes", "--json"});
-    EXPECT_EQ(set.json("verificationStatus"), "verified") << set.said();
-    EXPECT_EQ(bytesOf(desktop.userList()), "[Default Applications]\ntext/plain=org.example.Beta.desktop;\n\n"
-                                           "[Added Associations]\ntext/plain=org.example.Beta.desktop;\n");
-    const Outcome undo = desktop.run({"undo", "--json"});
-    EXPECT_EQ(undo.json("verificationStatus"), "undoVerified") << undo.said();
-    EXPECT_FALSE(QFileInfo::exists(desktop.userList()));
-}
-
 // Counts what changes in the watched folders, as it happens: the moments of a change.
 class FolderEvents {
 public:
@@ -275,7 +261,8 @@ TEST(WriterProcesses, KilledChangesKeepTheirRecords)
 }
 
 // With XDG_CURRENT_DESKTOP=KDE the user's kde-mimeapps.list is read first: the change goes
-// there too, and when it cannot, the record names the line that still decides.
+// there too, and undo gives it its bytes back and removes the list the change created; when
+// it cannot go there, the record names the line that still decides.
 TEST(WriterProcesses, DesktopSpecificListIsWrittenThroughOrNamed)
 {
     const QByteArray kde = "[Default Applications]\ntext/plain=org.example.Alpha.desktop;\n";
@@ -286,6 +273,11 @@ TEST(WriterProcesses, DesktopSpecificListIsWrittenThroughOrNamed)
         EXPECT_EQ(set.json("verificationStatus"), "verified") << set.said();
         EXPECT_EQ(bytesOf(desktop.configDir() + "/kde-mimeapps.list"),
                   "[Default Applications]\ntext/plain=org.example.Beta.desktop;org.example.Alpha.desktop;\n");
+        EXPECT_TRUE(QFileInfo::exists(desktop.userList()));
+        const Outcome undo = desktop.run({"undo", "--json"}, "KDE");
+        EXPECT_EQ(undo.json("verificationStatus"), "undoVerified") << undo.said();
+        EXPECT_EQ(bytesOf(desktop.configDir() + "/kde-mimeapps.list"), kde);
+        EXPECT_FALSE(QFileInfo::exists(desktop.userList()));
     }
 
     // The list lives in a read-only place (a dotfiles link into it).
