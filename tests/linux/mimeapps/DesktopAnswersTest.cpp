@@ -210,12 +210,8 @@ QList<GioProbeLine> compareWithGio(const QProcessEnvironment &environment, const
 // A failing tree is kept on disk and named; HALVORA_DIFF_SEED and HALVORA_DIFF_TREES pick others.
 TEST(MimeAppsResolver, AnswersAsGioOnRandomDesktops)
 {
-    const std::uint64_t seed = qEnvironmentVariableIsSet("HALVORA_DIFF_SEED")
-                                   ? qEnvironmentVariable("HALVORA_DIFF_SEED").toULongLong()
-                                   : 20261207;
-    const int trees = qEnvironmentVariableIsSet("HALVORA_DIFF_TREES")
-                          ? qEnvironmentVariableIntValue("HALVORA_DIFF_TREES")
-                          : 300;
+    const std::uint64_t seed = qEnvironmentVariable("HALVORA_DIFF_SEED", "20261207").toULongLong();
+    const int trees = qEnvironmentVariable("HALVORA_DIFF_TREES", "300").toInt();
     int answers = 0, defaults = 0, longLists = 0;
     for (int i = 0; i < trees && !HasFailure(); ++i) {
         QTemporaryDir root;
@@ -294,9 +290,7 @@ TEST(MimeAppsResolver, SeesEveryChangeAnotherProcessMade)
               .arg(entry));
 
     // Four rounds of every kind of change; HALVORA_FRESH_ROUNDS asks for more.
-    const int rounds = qEnvironmentVariableIsSet("HALVORA_FRESH_ROUNDS")
-                           ? qEnvironmentVariableIntValue("HALVORA_FRESH_ROUNDS")
-                           : 32;
+    const int rounds = qEnvironmentVariable("HALVORA_FRESH_ROUNDS", "32").toInt();
     for (int round = 0; round < rounds; ++round) {
         resolver.defaultFor(freshTypes[round % 3]); // something is remembered before the change
         shell(change(round));
