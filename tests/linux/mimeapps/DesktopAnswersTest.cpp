@@ -168,12 +168,10 @@ QProcessEnvironment writeRandomDesktop(const QString &root, std::uint64_t seed)
 }
 
 // Runs a program on the desktop and returns its output; a failure is a test failure.
-QByteArray runOn(const QProcessEnvironment &environment, const QString &program, const QStringList &arguments,
-                 const QString &workingDirectory = QString())
+QByteArray runOn(const QProcessEnvironment &environment, const QString &program, const QStringList &arguments)
 {
     QProcess process;
     process.setProcessEnvironment(environment);
-    process.setWorkingDirectory(workingDirectory);
     // GIO warns about groups it ignores; the trees hold them on purpose.
     process.setStandardErrorFile(QProcess::nullDevice());
     process.start(program, arguments);
@@ -192,9 +190,8 @@ QList<GioProbeLine> compareWithGio(const QProcessEnvironment &environment, const
         throw std::runtime_error("the GIO probe is not built");
     const QList<GioProbeLine> gio = parseGioProbeOutput(runOn(environment, *probe, types));
     EXPECT_EQ(gio.size(), types.size()) << where;
-    auto shown = [](const GioProbeLine &line) {
-        return QStringLiteral("%1: %2 [%3]")
-            .arg(line.type, line.defaultId.value_or(QStringLiteral("-")), line.candidateIds.join(u';'))
+    auto shown = [](const GioProbeLine &l) {
+        return (l.type + ": " + l.defaultId.value_or("-") + " [" + l.candidateIds.join(u';') + "]")
             .toStdString();
     };
     for (const GioProbeLine &line : gio) {
@@ -282,7 +279,7 @@ TEST(MimeAppsResolver, SeesEveryChangeAnotherProcessMade)
         desktopEnvironment(base + "/h", base + "/c", {base + "/x"}, base + "/d", {base + "/s"}, "KDE");
     const MimeAppsResolver resolver(XdgEnvironment::from(environment));
     auto shell = [&](const QString &command) {
-        runOn(environment, QStringLiteral("sh"), {QStringLiteral("-c"), command}, base);
+        runOn(environment, QStringLiteral("sh"), {QStringLiteral("-c"), "cd '" + base + "' && " + command});
     };
     shell(QStringLiteral(
               "printf '%1' > s/applications/aa.desktop && printf '%1' > s/applications/bb.desktop && "

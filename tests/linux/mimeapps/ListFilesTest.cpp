@@ -154,12 +154,6 @@ void write(const QString &path, const QByteArray &bytes, mode_t mode = 0644)
     ::chmod(native(path).constData(), mode);
 }
 
-QByteArray read(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
 unsigned modeOf(const QString &path)
 {
     struct stat info {};
@@ -223,7 +217,9 @@ TEST(DurableFile, ReplacesTheTargetAtomicallyKeepingLinksAndModes)
         EXPECT_EQ(snapshot.target, target);
         replaceDurably(snapshot, "new bytes\n");
 
-        EXPECT_EQ(read(list), "new bytes\n");
+        QFile written(list);
+        ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+        EXPECT_EQ(written.readAll(), "new bytes\n");
         EXPECT_EQ(QFileInfo(list).isSymLink(), wasLink);
         EXPECT_EQ(modeOf(target), c.mode);
         EXPECT_EQ(entries(QFileInfo(target).absolutePath()), QStringList{QFileInfo(target).fileName()});

@@ -68,10 +68,7 @@ struct Outcome {
     int exitCode = -1;
     QByteArray out;
     QByteArray err;
-    QString json(const char *key) const
-    {
-        return QJsonDocument::fromJson(out)[QLatin1String(key)].toString();
-    }
+    QString json(const QString &key) const { return QJsonDocument::fromJson(out)[key].toString(); }
     std::string said() const { return (out + err).toStdString(); }
 };
 
@@ -165,10 +162,9 @@ public:
     explicit FolderEvents(const QStringList &dirs) : fd_(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC))
     {
         for (const QString &dir : dirs)
-            EXPECT_GE(
-                ::inotify_add_watch(fd_, QFile::encodeName(dir).constData(),
-                                    IN_CREATE | IN_MODIFY | IN_CLOSE_WRITE | IN_MOVE | IN_DELETE | IN_ATTRIB),
-                0);
+            EXPECT_GE(::inotify_add_watch(fd_, QFile::encodeName(dir).constData(),
+                                          IN_ALL_EVENTS & ~(IN_ACCESS | IN_OPEN | IN_CLOSE_NOWRITE)),
+                      0);
     }
     ~FolderEvents() { ::close(fd_); }
 
