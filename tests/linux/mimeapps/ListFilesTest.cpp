@@ -53,8 +53,8 @@ TEST(ListEditor, MakesDefaultKeepingEveryOtherByteAndRestores)
     const EditCase cases[] = {
         {"empty file",
          "",
-         {{"", "[Default Applications]\ntext/plain=new.desktop;\n\n[Added "
-               "Associations]\ntext/plain=new.desktop;\n"}}},
+         {{"", "[Default Applications]\ntext/plain=new.desktop;\n\n"
+               "[Added Associations]\ntext/plain=new.desktop;\n"}}},
         {"comments, translations, multi-ID, other groups", rich, richEdits},
         {"the same with CRLF", crlf(rich), richEdits}, // the edits match up to the line ends
         {"new keys after the group's last key, no final line end",

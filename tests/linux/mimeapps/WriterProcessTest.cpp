@@ -1,5 +1,5 @@
 // The built halvora-cli as child processes changing one isolated desktop: many at once, killed
-// halfway, on lists written by hand, and with a desktop-specific list in the way.
+// halfway, undone, and with a desktop-specific list in the way.
 #include "core/model/FileAssociationError.h"
 #include "linux/mimeapps/MimeAppsListEditor.h"
 #include "linux/mimeapps/MimeAppsWriter.h"
