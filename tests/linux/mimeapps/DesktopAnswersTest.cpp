@@ -92,7 +92,7 @@ struct Writer {
     QByteArray idList()
     {
         QByteArray ids;
-        const int count = 1 + int(generator() % 4);
+        const int count = 1 + int(generator() % 5);
         for (int i = 0; i < count; ++i) {
             // Now and then the key-file oddities: blanks kept in items, a bad escape.
             ids += chance(4)
