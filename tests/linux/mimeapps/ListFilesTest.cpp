@@ -1,0 +1,245 @@
+// The user's list files: edited keeping every byte outside the changed lines, and replaced
+// whole, through their links, or refused when they are not regular files.
+#include "linux/mimeapps/DurableFile.h"
+#include "linux/mimeapps/MimeAppsListEditor.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace halvora::mimeapps;
+
+namespace {
+
+QByteArray crlf(QByteArray text)
+{
+    return text.replace("\n", "\r\n");
+}
+
+// The bytes before, and the edits that make the bytes expected after.
+struct EditCase {
+    const char *name;
+    QByteArray before;
+    QList<std::pair<QByteArray, QByteArray>> edits;
+    ListKind kind = ListKind::general;
+};
+
+// Every byte outside the changed lines stays; restoring the image taken before gives the
+// original bytes back, also where the change created groups.
+TEST(ListEditor, MakesDefaultKeepingEveryOtherByteAndRestores)
+{
+    const QByteArray rich =
+        "# dotfiles: keep this\n[Default Applications]\ntext/plain=old.desktop;other.desktop;\n"
+        "text/plain[de]=x.desktop\n\n# added by hand\n[Added Associations]\nimage/png=a.desktop;\n"
+        "  text/plain = old.desktop;new.desktop;z\\;odd.desktop\n[Removed Associations]\n"
+        "text/plain=new.desktop;\n[Other]\ntext/plain=kept\n";
+    const QList<std::pair<QByteArray, QByteArray>> richEdits{
+        {"plain=old", "plain=new.desktop;old"},
+        {"= old.desktop;new.desktop;", "= new.desktop;old.desktop;"},
+        {"[Removed Associations]\ntext/plain=new.desktop;\n", "[Removed Associations]\n"}};
+    const QByteArray repeated = "[Default Applications]\ntext/plain=early.desktop\n[Added Associations]\n"
+                                "[Default Applications]\ntext/plain=late.desktop\nimage/png=a.desktop\n";
+    const QByteArray settled = "[Default Applications]\ntext/plain=new.desktop;b.desktop;\n"
+                               "[Added Associations]\ntext/plain=new.desktop;\n";
+    const QByteArray desktop = "[Default Applications]\ntext/plain=kde.desktop;\n"
+                               "[Added Associations]\ntext/plain=ignored.desktop;\n";
+    const EditCase cases[] = {
+        {"empty file",
+         "",
+         {{"", "[Default Applications]\ntext/plain=new.desktop;\n\n"
+               "[Added Associations]\ntext/plain=new.desktop;\n"}}},
+        {"comments, translations, multi-ID, other groups", rich, richEdits},
+        {"the same with CRLF", crlf(rich), richEdits}, // the edits match up to the line ends
+        {"new keys after the group's last key, no final line end",
+         "[Default Applications]\nimage/png=a.desktop;\n# trailing comment of the group\n\n"
+         "[Added Associations]\nimage/png=a.desktop;new.desktop;new.desktop;",
+         {{"a.desktop;\n#", "a.desktop;\ntext/plain=new.desktop;\n#"},
+          {"new.desktop;new.desktop;", "new.desktop;new.desktop;\ntext/plain=new.desktop;"}}},
+        {"repeated group and key: the one that counts",
+         repeated,
+         {{"Associations]\n", "Associations]\ntext/plain=new.desktop;\n"}, {"=late", "=new.desktop;late"}}},
+        {"already the default", settled, {}},
+        {"desktop-specific: defaults only",
+         desktop,
+         {{"=kde", "=new.desktop;kde"}},
+         ListKind::desktopSpecific},
+        {"no group yet for a desktop-specific list",
+         "# empty\n",
+         {{"\n", "\n\n[Default Applications]\ntext/plain=new.desktop;\n"}},
+         ListKind::desktopSpecific},
+    };
+    for (const EditCase &c : cases) {
+        SCOPED_TRACE(c.name);
+        QByteArray expected = c.before;
+        for (const auto &[from, to] : c.edits)
+            expected.replace(c.before.contains("\r\n") ? crlf(from) : from,
+                             c.before.contains("\r\n") ? crlf(to) : to);
+        const QString type = QStringLiteral("text/plain");
+        const QByteArray after =
+            ListEditor::makeDefault(c.before, type, QStringLiteral("new.desktop"), c.kind);
+        EXPECT_EQ(after.toStdString(), expected.toStdString());
+        const QList<EntryImage> image = ListEditor::image(c.before, type, c.kind);
+        EXPECT_EQ(ListEditor::restore(after, type, image).toStdString(), c.before.toStdString());
+        // Another type's change in between survives the restore.
+        const QByteArray both = ListEditor::makeDefault(after, QStringLiteral("image/x-other"),
+                                                        QStringLiteral("o.desktop"), c.kind);
+        const QByteArray restored = ListEditor::restore(both, type, image);
+        EXPECT_EQ(ListEditor::items(restored, ListEditor::defaultGroup, QStringLiteral("image/x-other")),
+                  QList<QString>{QStringLiteral("o.desktop")});
+        const QList<EntryImage> again = ListEditor::image(restored, type, c.kind);
+        for (qsizetype i = 0; i < image.size() && i < again.size(); ++i)
+            EXPECT_EQ(again[i].lines, image[i].lines) << again[i].group.toStdString();
+    }
+}
+
+struct RefusalCase {
+    const char *name;
+    QByteArray bytes;
+    int line;
+    const char *reason;
+};
+
+TEST(ListEditor, RefusesWhatGKeyFileRefusesNamingTheLine)
+{
+    const RefusalCase cases[] = {
+        {"stray line", "[Default Applications]\ntext/plain=a.desktop\nstray\n", 3,
+         "키=값, [그룹], 주석 중 어느 것도 아닌 줄입니다."},
+        {"byte order mark", "\xEF\xBB\xBF[Default Applications]\ntext/plain=a.desktop\n", 1,
+         "파일 맨 앞에 UTF-8 BOM이 있습니다."},
+        {"key above the first group", "# c\ntext/plain=a.desktop\n[Default Applications]\n", 2,
+         "첫 그룹 머리글([...])보다 앞에 키가 있습니다."},
+        {"bad group name", "[Default Applications]\n[Bad\x01Name]\n", 2,
+         "그룹 이름 'Bad\x01Name'이(가) 올바르지 않습니다."},
+        {"blank inside a translated key", "[Default Applications]\ntext/plain [de]=a\n", 2,
+         "키 이름 'text/plain [de]'이(가) 올바르지 않습니다."},
+    };
+    for (const RefusalCase &c : cases) {
+        SCOPED_TRACE(c.name);
+        try {
+            ListEditor::makeDefault(c.bytes, QStringLiteral("text/plain"), QStringLiteral("n.desktop"),
+                                    ListKind::general);
+            ADD_FAILURE() << "accepted";
+        } catch (const ListSyntaxError &error) {
+            EXPECT_EQ(error.line(), c.line);
+            EXPECT_EQ(error.reason(), QString::fromUtf8(c.reason));
+            EXPECT_EQ(
+                error.inFile(QStringLiteral("/h/.config/mimeapps.list")).localizedDescription(),
+                QStringLiteral("'/h/.config/mimeapps.list' 파일의 %1번째 줄을 해석할 수 없어 파일을 바꾸지 "
+                               "않았습니다: %2")
+                    .arg(c.line)
+                    .arg(error.reason()));
+        }
+    }
+}
+
+QByteArray native(const QString &path)
+{
+    return QFile::encodeName(path);
+}
+
+void write(const QString &path, const QByteArray &bytes, mode_t mode = 0644)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(bytes);
+    file.close();
+    ::chmod(native(path).constData(), mode);
+}
+
+unsigned modeOf(const QString &path)
+{
+    struct stat info {};
+    ::stat(native(path).constData(), &info);
+    return info.st_mode & 07777;
+}
+
+QStringList entries(const QString &dir)
+{
+    return QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+}
+
+struct ReplaceCase {
+    const char *name;
+    std::function<void(const QString &root)> arrange;
+    const char *listPath; // relative to root
+    const char *targetPath;
+    bool existed;
+    unsigned mode;
+};
+
+// The named path is read through its links, the link's target is replaced in its own
+// directory, links stay links, modes are kept (new files 0600), leftovers of killed runs go.
+TEST(DurableFile, ReplacesTheTargetAtomicallyKeepingLinksAndModes)
+{
+    const ReplaceCase cases[] = {
+        {"new file in a missing directory", [](const QString &) {}, "cfg/mimeapps.list", "cfg/mimeapps.list",
+         false, 0600},
+        {"relative link into a dotfiles tree",
+         [](const QString &r) {
+             write(r + "/dots/mime/apps.list", "old", 0640);
+             QDir().mkpath(r + "/cfg");
+             ::symlink("../dots/mime/apps.list", native(r + "/cfg/mimeapps.list").constData());
+         },
+         "cfg/mimeapps.list", "dots/mime/apps.list", true, 0640},
+        {"dangling link creates its target",
+         [](const QString &r) {
+             QDir().mkpath(r + "/cfg");
+             QDir().mkpath(r + "/dots");
+             ::symlink(native(r + "/dots/apps.list").constData(),
+                       native(r + "/cfg/mimeapps.list").constData());
+         },
+         "cfg/mimeapps.list", "dots/apps.list", false, 0600},
+        {"leftover of a killed run",
+         [](const QString &r) {
+             write(r + "/cfg/mimeapps.list", "old", 0644);
+             write(r + "/cfg/" + temporaryPrefix("mimeapps.list") + "a1b2c3", "torn");
+         },
+         "cfg/mimeapps.list", "cfg/mimeapps.list", true, 0644},
+    };
+    for (const ReplaceCase &c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir root;
+        c.arrange(root.path());
+        const QString list = root.path() + '/' + c.listPath;
+        const QString target = root.path() + '/' + c.targetPath;
+        const bool wasLink = QFileInfo(list).isSymLink();
+
+        const FileSnapshot snapshot = readRegularFile(list);
+        EXPECT_EQ(snapshot.exists, c.existed);
+        EXPECT_EQ(snapshot.target, target);
+        replaceDurably(snapshot, "new bytes\n");
+
+        QFile written(list);
+        ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+        EXPECT_EQ(written.readAll(), "new bytes\n");
+        EXPECT_EQ(QFileInfo(list).isSymLink(), wasLink);
+        EXPECT_EQ(modeOf(target), c.mode);
+        EXPECT_EQ(entries(QFileInfo(target).absolutePath()), QStringList{QFileInfo(target).fileName()});
+    }
+}
+
+// Never opened, so never a blocked writer. A folder in the list's place is MimeAppsListFaults';
+// a list in a read-only folder, the writer processes'.
+TEST(DurableFile, RefusesAFifo)
+{
+    QTemporaryDir root;
+    const QString fifo = root.path() + "/mimeapps.list";
+    ASSERT_EQ(::mkfifo(native(fifo).constData(), 0644), 0);
+    try {
+        readRegularFile(fifo);
+        ADD_FAILURE() << "read";
+    } catch (const ListFileError &error) {
+        EXPECT_EQ(error.localizedDescription(),
+                  u"'%1'은(는) 일반 파일이 아니라 FIFO이어서 읽거나 바꾸지 않았습니다."_qs.arg(fifo));
+    }
+}
+
+} // namespace
