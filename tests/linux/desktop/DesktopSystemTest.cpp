@@ -75,7 +75,7 @@ TEST(LinuxClientAgreement, DescribesEntriesAsTheDesktopNamesThem)
     EXPECT_EQ(desktopEntryIconName(QUrl::fromLocalFile(fifo)), std::nullopt);
 }
 
-// A folder in the list's place and a deleted entry are the fault tests' (FaultTest.cpp).
+// A folder in the list's place and a deleted entry are the fault tests' (tests/e2e/EndToEndTest.cpp).
 TEST(LinuxClientAgreement, RefusedChangesAreTypedFailures)
 {
     const auto client = makeLinuxFileAssociationClient();
