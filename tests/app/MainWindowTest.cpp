@@ -17,7 +17,9 @@
 #include <QToolBar>
 #include <QToolButton>
 
+#include <algorithm>
 #include <functional>
+#include <ranges>
 #include <tuple>
 
 #include <fcntl.h>
@@ -332,6 +334,31 @@ TEST(AppIconTest, IconsAreFoundOffTheMainThreadKeptByChangeTimeAndNeverReadFromA
         const int fd = ::open(QFile::encodeName(path(fifo)).constData(), O_WRONLY | O_NONBLOCK);
         if (fd >= 0)
             ::close(fd);
+    }
+}
+
+// Every symbol the interface names is found in the installed theme and paints pixels.
+TEST(SymbolIconsTest, EverySymbolTheInterfaceNamesHasAMappingThatDraws)
+{
+    ensureIconTheme();
+    QStringList symbols =
+        u"arrow.clockwise plus clock clock.arrow.circlepath arrow.uturn.backward checkmark.square "
+        u"checkmark.square.fill checklist.checked chevron.down chevron.right square app app.dashed "
+        u"folder doc.on.doc doc.badge.gearshape arrow.right"_qs.split(u' ');
+    for (ExtensionCategory category : EnumTraits<ExtensionCategory>::allCases)
+        symbols.append(iconSystemName(category));
+    for (AssociationFilter filter : EnumTraits<AssociationFilter>::allCases)
+        symbols.append(systemImageName(filter));
+    for (AssociationVerificationStatus status : EnumTraits<AssociationVerificationStatus>::allCases)
+        symbols.append(systemImageName(status));
+    for (BulkAssociationRowStatus status : EnumTraits<BulkAssociationRowStatus>::allCases)
+        symbols.append(systemImageName(status));
+    for (const QString &symbol : symbols) {
+        EXPECT_FALSE(resolvedThemeIconName(symbol).isEmpty()) << symbol.toStdString();
+        const QImage image = symbolIcon(symbol, QColor(Qt::red)).pixmap(QSize(16, 16)).toImage();
+        EXPECT_TRUE(std::ranges::any_of(std::views::iota(0, 256), [&](int i) {
+            return qAlpha(image.pixel(i % 16, i / 16)) > 0;
+        })) << symbol.toStdString();
     }
 }
 
