@@ -73,12 +73,6 @@ TEST(HistoryStoreTest, SaveAndUpdateKeepTheNewestInHistoryOrder)
 
     f.store.clear();
     EXPECT_TRUE(f.defaults->contents().isEmpty());
-
-    // A limit below one keeps one record.
-    Fixture g{0};
-    g.store.save(historyRecord(u"A"_qs, 1));
-    g.store.save(historyRecord(u"B"_qs, 2));
-    EXPECT_EQ(idsOf(g.store.loadHistory()), QStringList{u"B"_qs});
 }
 
 TEST(HistoryStoreTest, CorruptDataFailsAndStaysByteForByte)
