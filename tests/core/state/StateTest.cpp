@@ -135,7 +135,6 @@ TEST_F(StateTest, AddAndRefreshReplaceEntriesAndReportFailures)
     state.setSearchText(u"p"_qs);
     state.addExtension(QString());
     EXPECT_EQ(state.alertMessage(), u"확장자를 입력하세요."_qs);
-    EXPECT_EQ(state.associations(), added);
     EXPECT_EQ(state.searchText(), u"p"_qs);
 
     manager->failLoadAssociation(u"pdf"_qs, failure(u"새로고침 실패"_qs));
@@ -148,11 +147,6 @@ TEST_F(StateTest, AddAndRefreshReplaceEntriesAndReportFailures)
     state.refreshSelectedAssociation();
     EXPECT_FALSE(state.alertMessage());
     EXPECT_EQ(state.selectedAssociation(), assoc(u"pdf"_qs, player));
-
-    state.setSelectedExtension(std::nullopt);
-    manager->clearCalls();
-    state.refreshSelectedAssociation();
-    EXPECT_TRUE(manager->calls().isEmpty());
 }
 
 // Search looks at four texts only; the history filters at the newest record per extension.
@@ -176,7 +170,6 @@ TEST_F(StateTest, SearchAndFiltersPickTheVisibleAssociations)
     EXPECT_EQ(visible(F::all, u"text/"_qs), (QStringList{u"md"_qs, u"csv"_qs}));
     EXPECT_EQ(visible(F::all, u"document v"_qs), QStringList{u"pdf"_qs});
     EXPECT_EQ(visible(F::all, u"/opt"_qs), QStringList{}); // the location is not searched
-    EXPECT_EQ(visible(F::all, u"   "_qs).size(), 4);
     EXPECT_EQ(visible(F::missingDefaultApplication, u"text"_qs), QStringList{u"md"_qs});
     EXPECT_EQ(visible(F::missingCandidateApps, {}), QStringList{u"csv"_qs});
     EXPECT_EQ(visible(F::recentlyChanged, {}), (QStringList{u"txt"_qs, u"md"_qs}));
@@ -244,10 +237,6 @@ TEST_F(StateTest, ConfirmReportsOutcomesAndKeepsStateOnFailure)
     loadWith({assoc(u"pdf"_qs, viewer, {viewer, editor}), assoc(u"txt"_qs, editor, {editor, viewer})});
     const auto txt = state.associations()[1];
 
-    manager->clearCalls();
-    state.confirmPendingChange(); // nothing pending
-    EXPECT_TRUE(manager->calls().isEmpty());
-
     state.setAlertMessage(u"old"_qs);
     state.confirmPendingChange(PendingAssociationChange(state.associations()[0], editor));
     EXPECT_FALSE(state.alertMessage());
@@ -301,8 +290,12 @@ TEST_F(StateTest, UndoWalksBackThroughUndoableRecords)
     state.undoRecentChange();
     EXPECT_EQ(state.associations()[1].currentApp(), player);
 
+    // Nothing left to undo, nothing pending, nothing selected: the system is not asked.
     manager->clearCalls();
     state.undoRecentChange();
+    state.confirmPendingChange();
+    state.setSelectedExtension(std::nullopt);
+    state.refreshSelectedAssociation();
     EXPECT_TRUE(manager->calls().isEmpty());
 
     const auto history = state.changeHistory();
@@ -440,7 +433,6 @@ TEST_F(StateTest, OverlappingOperationsInterleaveAndTheLastWriteWins)
     manager->releaseNext(Op::applyDefaultApplication);
     state.toggleBulkSelection(state.associations()[0]);
     manager->releaseNext(Op::applyDefaultApplication);
-    EXPECT_EQ(manager->heldCount(), 0);
     EXPECT_EQ(state.bulkApplySummary(), BulkAssociationApplySummary(2, 0, 0, 0));
     EXPECT_EQ(extensionsOf(state.associations()), (QStringList{u"pdf"_qs, u"md"_qs}));
     EXPECT_TRUE(state.bulkSelectedAssociations().isEmpty()); // also what was checked meanwhile
