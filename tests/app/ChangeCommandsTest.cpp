@@ -180,13 +180,14 @@ TEST_F(ChangeCommandTest, TakenOverDefaultIsProposedBackAndTheConfirmationApplie
     SidebarListModel &model = *window().sidebar()->listModel();
     EXPECT_TRUE(model.index(model.firstRowOf(u"pdf"_qs)).data(SidebarListModel::TakenOverRole).toBool());
     state.setSelectedExtension(u"pdf"_qs);
-    auto *note = window().detail()->findChild<QWidget *>(u"takeoverNote"_qs);
-    ASSERT_NE(note, nullptr);
-    button(note, u"Text Editor(으)로 되돌리기"_qs)->click();
+    auto *restore = window().detail()->findChild<QPushButton *>(u"takeoverRestoreButton"_qs);
+    ASSERT_NE(restore, nullptr);
+    EXPECT_EQ(restore->text(), u"Text Editor(으)로 되돌리기"_qs);
+    restore->click();
     const PendingAssociationChange change(listed(u"pdf"_qs), editor);
     EXPECT_EQ(state.pendingChange(), change);
     ASSERT_EQ(currentKey(), ChangeCommands::confirmChangeAlertKey);
-    button(current(), u"취소"_qs)->click();
+    QTest::keyClick(current(), Qt::Key_Escape); // "취소"
     EXPECT_FALSE(state.pendingChange());
     EXPECT_EQ(manager->callCount(Op::applyDefaultApplication), 0);
 
@@ -198,7 +199,7 @@ TEST_F(ChangeCommandTest, TakenOverDefaultIsProposedBackAndTheConfirmationApplie
 
     // "적용" clears the value before the change runs, and runs the change the alert showed, once.
     manager->hold(Op::applyDefaultApplication);
-    button(current(), u"적용"_qs)->click();
+    QTest::keyClick(current(), Qt::Key_Return); // "적용"
     EXPECT_FALSE(state.pendingChange());
     ASSERT_EQ(manager->heldCount(Op::applyDefaultApplication), 1);
     manager->releaseAll();
@@ -207,7 +208,7 @@ TEST_F(ChangeCommandTest, TakenOverDefaultIsProposedBackAndTheConfirmationApplie
 }
 
 // Which candidates are common and how a plan is made are the state's rules.
-TEST_F(ChangeCommandTest, BulkMenuOffersTheCommonCandidatesAndAnAppPickedFromDisk)
+TEST_F(ChangeCommandTest, BulkMenuOffersCommonCandidatesOrAnyAppAndThePreviewAppliesOnceUntilTheSummary)
 {
     EXPECT_FALSE(commands->bulkMenuAction()->isEnabled());
     checkForBulk({u"txt"_qs, u"pdf"_qs});
@@ -215,35 +216,16 @@ TEST_F(ChangeCommandTest, BulkMenuOffersTheCommonCandidatesAndAnAppPickedFromDis
     for (QAction *action : commands->bulkMenu()->actions())
         offered.append(action->isSeparator() ? u"---"_qs : action->text());
     EXPECT_EQ(offered, (QStringList{u"Text Editor"_qs, u"문서 보기"_qs, u"---"_qs, u"직접 선택"_qs}));
-    commands->bulkMenu()->actions().at(1)->trigger();
-    EXPECT_EQ(state.pendingBulkPlan(), state.makeBulkPlan(viewer, false));
-    EXPECT_EQ(currentKey(), ChangeCommands::bulkPreviewSheetKey);
-
     // From disk, an app outside the candidates may be chosen.
-    const AssociatedApp tool = app(u"Tool"_qs, u"org.other.Tool.desktop"_qs, u"/opt"_qs);
-    describable.insert(tool.url(), tool);
     desktop->answers = {tool.url()};
     commands->bulkMenu()->actions().last()->trigger();
     EXPECT_EQ(state.pendingBulkPlan(), state.makeBulkPlan(tool, true));
-}
-
-TEST_F(ChangeCommandTest, BulkPreviewAppliesAReadyPlanOnceShowingProgressUntilTheSummary)
-{
-    // Nothing ready: the sheet cannot apply.
-    checkForBulk({u"txt"_qs});
-    state.setPendingBulkPlan(state.makeBulkPlan(editor, false));
+    commands->bulkMenu()->actions().at(1)->trigger();
+    EXPECT_EQ(state.pendingBulkPlan(), state.makeBulkPlan(viewer, false)); // pdf skipped, txt ready
     BulkPreviewSheet *sheet = commands->bulkPreview();
     ASSERT_NE(sheet, nullptr);
-    EXPECT_FALSE(sheet->applyButton()->isEnabled());
-    QTest::keyClick(sheet, Qt::Key_Return);
-    EXPECT_EQ(manager->callCount(Op::applyDefaultApplication), 0);
 
-    state.toggleBulkSelection(listed(u"md"_qs));
-    state.setPendingBulkPlan(state.makeBulkPlan(editor, false)); // txt skipped, md ready
-    sheet = commands->bulkPreview();
-    ASSERT_NE(sheet, nullptr);
     manager->hold(Op::applyDefaultApplication);
-
     QTest::mouseDClick(sheet->applyButton(), Qt::LeftButton);
     sheet->applyButton()->click();
     QTest::keyClick(sheet, Qt::Key_Return);

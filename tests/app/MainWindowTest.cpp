@@ -10,14 +10,13 @@
 #include <QComboBox>
 #include <QDateTime>
 #include <QMenu>
-#include <QMutex>
 #include <QScrollBar>
 #include <QSplitter>
 #include <QTemporaryDir>
 #include <QToolBar>
 #include <QToolButton>
 
-#include <algorithm>
+#include <atomic>
 #include <functional>
 #include <ranges>
 #include <tuple>
@@ -247,16 +246,14 @@ TEST_F(DetailPaneTest, ShowsTheSelectedAssociationOrAPlaceholderAndOnlyStagesCho
     // "직접 선택" works without candidates: a cancelled panel does nothing, an entry without an
     // identifier is reported, and a described one is staged, never applied.
     state.setSelectedExtension(u"mkv"_qs);
-    const AssociatedApp picked = app(u"Other"_qs, u"org.example.Other.desktop"_qs, u"/opt"_qs);
-    describable.insert(picked.url(), picked);
-    desktop->answers = {std::nullopt, QUrl::fromLocalFile(u"/tmp/이름 없는.desktop"_qs), picked.url()};
+    desktop->answers = {std::nullopt, QUrl::fromLocalFile(u"/tmp/이름 없는.desktop"_qs), tool.url()};
     for (const QString &alert :
          {QString(), u"/tmp/이름 없는.desktop에서 앱 번들 식별자를 찾을 수 없습니다."_qs, QString()}) {
         find<QPushButton>(u"pickButton"_qs)->click();
         EXPECT_EQ(state.alertMessage().value_or(QString()), alert);
         state.setAlertMessage(std::nullopt);
     }
-    EXPECT_EQ(state.pendingChange(), PendingAssociationChange(state.selectedAssociation().value(), picked));
+    EXPECT_EQ(state.pendingChange(), PendingAssociationChange(state.selectedAssociation().value(), tool));
     EXPECT_EQ(manager->callCount(Op::applyDefaultApplication), 1); // only the confirmed one above
 
     state.setSelectedExtension(std::nullopt);
@@ -290,10 +287,10 @@ TEST(AppIconTest, IconsAreFoundOffTheMainThreadKeptByChangeTimeAndNeverReadFromA
         ASSERT_TRUE(file.exists() || file.open(QIODevice::WriteOnly));
         icons.insert(path(entry), icon);
     }
-    QMutex lock;
+    std::atomic<bool> redTurnedBlue = false;
     setDesktopEntryIconLookup([&](const QUrl &url) {
-        QMutexLocker locked(&lock);
-        return icons.value(url.toLocalFile());
+        const QString icon = icons.value(url.toLocalFile());
+        return redTurnedBlue && url.fileName() == u"red.desktop"_qs ? path("blue.png") : icon;
     });
     const auto centreAndCorner = [&](const char *entry) {
         const QImage image = appIconPixmap(QUrl::fromLocalFile(path(entry)), 28, 5).toImage();
@@ -314,10 +311,7 @@ TEST(AppIconTest, IconsAreFoundOffTheMainThreadKeptByChangeTimeAndNeverReadFromA
         EXPECT_EQ(centreAndCorner(entry), std::pair(centre ? centre : generic, 0)) << entry;
 
     // Looked up again only when the entry's change time differs from the one kept.
-    {
-        QMutexLocker locked(&lock);
-        icons.insert(path("red.desktop"), path("blue.png"));
-    }
+    redTurnedBlue = true;
     for (const QRgb colour : {qRgb(255, 0, 0), qRgb(0, 0, 255)}) {
         cache.refresh({QUrl::fromLocalFile(path("red.desktop"))});
         ASSERT_TRUE(settle());
@@ -411,8 +405,6 @@ TEST_F(ChangeCommandTest, KeyboardAloneReachesAndPressesEveryToolbarCommandInOrd
          [&] {
              return manager->calls().contains({Op::loadAssociation, u"pdf"_qs});
          }},
-        {actions[1], Qt::Key_Return, [&] { return window().isAddingExtension(); }},
-        {actions[2], Qt::Key_Space, [&] { return window().isShowingHistory(); }},
         {actions[3], Qt::Key_Return,
          [&] {
              return manager->calls().contains({Op::undoChange, u"C"_qs});
@@ -429,8 +421,6 @@ TEST_F(ChangeCommandTest, KeyboardAloneReachesAndPressesEveryToolbarCommandInOrd
         ASSERT_TRUE(tabTo(button));
         QTest::keyClick(button, key);
         EXPECT_TRUE(processEventsUntil(done));
-        if (QDialog *sheet = current())
-            sheet->reject();
     }
 }
 
