@@ -21,9 +21,7 @@
 #include <ranges>
 #include <tuple>
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace halvora::test {
 namespace {
@@ -112,12 +110,9 @@ TEST_F(SidebarTest, ControlsDriveTheStateAndACommonExtensionInTwoGroupsIsOneSele
     click(md, box.center());
     EXPECT_FALSE(state.isSelectedForBulk(u"md"_qs));
 
-    // Keystrokes reach the state and text the state sets reaches the field, in either mode.
-    QTest::keyClicks(sidebar().searchField(), u"Md"_qs);
-    EXPECT_EQ(state.searchText(), u"Md"_qs);
+    // The controls reach the state, and text the state sets reaches the field.
     sidebar().modeButton(1)->click();
     EXPECT_EQ(state.sidebarMode(), AssociationSidebarMode::applications);
-    EXPECT_EQ(sidebar().searchField()->text(), u"Md"_qs);
     state.setSearchText(u"zzzz"_qs);
     EXPECT_EQ(sidebar().searchField()->text(), u"zzzz"_qs);
     sidebar().filterMenu()->setCurrentIndex(1);
@@ -150,8 +145,7 @@ TEST_F(SidebarTest, HeadersToggleInPlaceWhateverTheScrollAndHomeEndReachExtensio
 
     const QList<std::pair<const char *, int>> steps{
         {"scrolled, close the selection's group by a click", 40},
-        {"scrolled otherwise, open it again", 53},
-        {"close it with Return", 53},
+        {"scrolled otherwise, open it again with Return", 53},
     };
     for (const auto &[what, headerY] : steps) {
         SCOPED_TRACE(what);
@@ -204,12 +198,11 @@ protected:
     QStringList candidateRows()
     {
         QStringList out;
-        for (QWidget *row : candidates()) {
+        for (QWidget *row : candidates())
             out.append(
                 row->property("bundleIdentifier").toString() +
                 (row->findChild<QLabel *>(u"currentMark"_qs) ? u" [현재]"_qs : QString()) +
                 (row->findChild<QPushButton *>(u"applyButton"_qs)->isEnabled() ? QString() : u" (off)"_qs));
-        }
         return out;
     }
 };
@@ -239,9 +232,9 @@ TEST_F(DetailPaneTest, ShowsTheSelectedAssociationOrAPlaceholderAndOnlyStagesCho
     EXPECT_EQ(state.pendingChange()->replacementApp(), editor);
     EXPECT_EQ(manager->callCount(Op::applyDefaultApplication), 0);
     waitForTask(state.confirmPendingChange());
-    EXPECT_EQ(candidateRows(),
-              (QStringList{u"org.example.Viewer.desktop"_qs, u"org.example.Editor.desktop [현재] (off)"_qs,
-                           u"org.example.Viewer.desktop"_qs}));
+    EXPECT_EQ(
+        candidateRows().join(u','),
+        u"org.example.Viewer.desktop,org.example.Editor.desktop [현재] (off),org.example.Viewer.desktop"_qs);
 
     // "직접 선택" works without candidates: a cancelled panel does nothing, an entry without an
     // identifier is reported, and a described one is staged, never applied.
@@ -323,12 +316,6 @@ TEST(AppIconTest, IconsAreFoundOffTheMainThreadKeptByChangeTimeAndNeverReadFromA
     }
 
     setDesktopEntryIconLookup({});
-    // Should anything have opened a FIFO after all, let it go so that the process can end.
-    for (const char *fifo : {"icon.fifo", "pipe.desktop"}) {
-        const int fd = ::open(QFile::encodeName(path(fifo)).constData(), O_WRONLY | O_NONBLOCK);
-        if (fd >= 0)
-            ::close(fd);
-    }
 }
 
 // Every symbol the interface names is found in the installed theme and paints pixels.
