@@ -95,7 +95,9 @@ TEST_F(ChangeCommandTest, AddSheetHandsOverTheTextAsTypedAndAHistoryRowUndoesIts
         << time.toStdString();
 }
 
-TEST_F(ChangeCommandTest, EveryQuotedTextAppearsAndEveryControlAnnouncesItself)
+// Sheets and alerts show one at a time in request order, each dismissal clearing its value; on
+// the way every quoted text must appear and every control announce itself.
+TEST_F(ChangeCommandTest, PresentationsShowInTurnWithEveryQuotedTextAndEveryControlAnnounced)
 {
     QSet<QString> texts;
     // The window, then each sheet or alert waiting to be shown, closed in turn.
@@ -108,12 +110,37 @@ TEST_F(ChangeCommandTest, EveryQuotedTextAppearsAndEveryControlAnnouncesItself)
         }
     };
     state.toggleGroup(ExtensionCategory::documents);
-    window().addExtensionAction()->trigger();
     window().historyAction()->trigger();
+    window().historyAction()->trigger(); // already showing: no second sheet
+    window().addExtensionAction()->trigger();
     state.setAlertMessage(u"문제"_qs);
     state.setPendingChange(PendingAssociationChange(listed(u"pdf"_qs), editor));
     waitForTask(state.confirmBulkPlan(BulkAssociationChangePlan(editor, {})));
+    // A request withdrawn while waiting never shows; a new one waits its turn again.
+    state.setAlertMessage(std::nullopt);
+    const QString markup = u"<b>다시</b> & 문제"_qs;
+    state.setAlertMessage(markup);
+    EXPECT_EQ(currentKey(), MainWindow::historySheetKey);
+    const QList<QString> order{MainWindow::addExtensionSheetKey, ChangeCommands::confirmChangeAlertKey,
+                               ChangeCommands::bulkResultAlertKey, MainWindow::errorAlertKey};
+    EXPECT_EQ(window().presentations().waitingKeys(), order);
+    for (const QString &key : order) {
+        texts += visibleTexts(current());
+        QTest::keyClick(current(), Qt::Key_Escape);
+        EXPECT_EQ(currentKey(), key);
+    }
+    // The message is shown verbatim, and a newer one replaces it on the alert already shown.
+    auto *alert = qobject_cast<QMessageBox *>(current());
+    EXPECT_EQ(alert->text(), markup);
+    EXPECT_EQ(alert->textFormat(), Qt::PlainText);
+    state.setAlertMessage(u"두 번째"_qs);
+    EXPECT_EQ(current(), alert);
+    EXPECT_EQ(alert->text(), u"두 번째"_qs);
     survey(); // pdf with a default application and two candidates; an empty history
+    EXPECT_FALSE(window().isShowingHistory() || window().isAddingExtension());
+    EXPECT_FALSE(state.bulkApplySummary());
+    EXPECT_FALSE(state.pendingChange());
+    EXPECT_FALSE(state.alertMessage());
 
     manager->setHistory({record(u"2"_qs, u"txt"_qs, std::nullopt, AssociationVerificationStatus::apiFailed,
                                 u"다시 시도하세요"_qs),
@@ -239,41 +266,6 @@ TEST_F(ChangeCommandTest, BulkMenuOffersCommonCandidatesOrAnyAppAndThePreviewApp
     manager->releaseAll();
     EXPECT_EQ(manager->callCount(Op::applyDefaultApplication), 1);
     EXPECT_EQ(currentKey(), ChangeCommands::bulkResultAlertKey);
-}
-
-TEST_F(ChangeCommandTest, PresentationsShowOneAtATimeInRequestOrderAndEachDismissalClearsItsValue)
-{
-    window().historyAction()->trigger();
-    window().historyAction()->trigger(); // already showing: no second sheet
-    state.setAlertMessage(u"문제"_qs);
-    state.setPendingChange(PendingAssociationChange(listed(u"pdf"_qs), editor));
-    waitForTask(state.confirmBulkPlan(BulkAssociationChangePlan(editor, {})));
-    EXPECT_EQ(currentKey(), MainWindow::historySheetKey);
-    // A request withdrawn while waiting never shows; a new one waits its turn again.
-    state.setAlertMessage(std::nullopt);
-    const QString markup = u"<b>다시</b> & 문제"_qs;
-    state.setAlertMessage(markup);
-    const QList<QString> order{ChangeCommands::confirmChangeAlertKey, ChangeCommands::bulkResultAlertKey,
-                               MainWindow::errorAlertKey};
-    EXPECT_EQ(window().presentations().waitingKeys(), order);
-
-    for (const QString &key : order) {
-        QTest::keyClick(current(), Qt::Key_Escape);
-        EXPECT_EQ(currentKey(), key);
-    }
-    // The message is shown verbatim, and a newer one replaces it on the alert already shown.
-    auto *alert = qobject_cast<QMessageBox *>(current());
-    EXPECT_EQ(alert->text(), markup);
-    EXPECT_EQ(alert->textFormat(), Qt::PlainText);
-    state.setAlertMessage(u"두 번째"_qs);
-    EXPECT_EQ(current(), alert);
-    EXPECT_EQ(alert->text(), u"두 번째"_qs);
-    QTest::keyClick(alert, Qt::Key_Escape);
-    EXPECT_EQ(current(), nullptr);
-    EXPECT_FALSE(window().isShowingHistory());
-    EXPECT_FALSE(state.bulkApplySummary());
-    EXPECT_FALSE(state.pendingChange());
-    EXPECT_FALSE(state.alertMessage());
 }
 
 // The window as the program builds it, keeping its geometry where it does by default.
