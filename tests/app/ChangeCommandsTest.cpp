@@ -78,8 +78,8 @@ TEST_F(ChangeCommandTest, AddSheetHandsOverTheTextAsTypedAndAHistoryRowUndoesIts
     EXPECT_EQ(manager->calls().first(),
               (ScriptedFileAssociationManager::Call{Op::loadAssociation, u"  \t  MD"_qs}));
 
-    manager->setHistory({record(u"2"_qs, u"pdf"_qs, viewer, AssociationVerificationStatus::apiFailed),
-                         record(u"1"_qs, u"txt"_qs, viewer, AssociationVerificationStatus::verified)});
+    manager->setHistory({record(u"2"_qs, u"pdf"_qs, viewer, Status::apiFailed),
+                         record(u"1"_qs, u"txt"_qs, viewer, Status::verified)});
     waitForTask(state.load());
     window().historyAction()->trigger();
     auto *history = qobject_cast<ChangeHistorySheet *>(current());
@@ -142,9 +142,8 @@ TEST_F(ChangeCommandTest, PresentationsShowInTurnWithEveryQuotedTextAndEveryCont
     EXPECT_FALSE(state.pendingChange());
     EXPECT_FALSE(state.alertMessage());
 
-    manager->setHistory({record(u"2"_qs, u"txt"_qs, std::nullopt, AssociationVerificationStatus::apiFailed,
-                                u"다시 시도하세요"_qs),
-                         record(u"1"_qs, u"pdf"_qs, viewer, AssociationVerificationStatus::undoVerified)});
+    manager->setHistory({record(u"2"_qs, u"txt"_qs, std::nullopt, Status::apiFailed, u"다시 시도하세요"_qs),
+                         record(u"1"_qs, u"pdf"_qs, viewer, Status::undoVerified)});
     waitForTask(state.load());
     state.setSelectedExtension(u"md"_qs);
     window().historyAction()->trigger();
@@ -199,7 +198,7 @@ TEST_F(ChangeCommandTest, PresentationsShowInTurnWithEveryQuotedTextAndEveryCont
 TEST_F(ChangeCommandTest, TakenOverDefaultIsProposedBackAndTheConfirmationAppliesOnceOrCancels)
 {
     EXPECT_FALSE(commands->undoAction()->isEnabled()); // nothing to undo yet
-    manager->setHistory({record(u"R1"_qs, u"pdf"_qs, viewer, AssociationVerificationStatus::verified)});
+    manager->setHistory({record(u"R1"_qs, u"pdf"_qs, viewer, Status::verified)});
     waitForTask(state.load());
     state.toggleGroup(ExtensionCategory::documents);
     SidebarListModel &model = *window().sidebar()->listModel();

@@ -26,6 +26,7 @@
 namespace halvora::test {
 
 using Op = ScriptedFileAssociationManager::Operation;
+using Status = AssociationVerificationStatus;
 
 // The open panel answers what the test queued (none left: cancelled); reveals, copies recorded.
 class RecordingDesktop final : public ApplicationPicker, public FileManagerRevealer, public ClipboardWriter {
@@ -87,8 +88,7 @@ private:
 };
 
 inline AssociationChangeRecord record(const QString &id, const QString &extension,
-                                      std::optional<AssociatedApp> previous,
-                                      AssociationVerificationStatus status,
+                                      std::optional<AssociatedApp> previous, Status status,
                                       std::optional<QString> message = std::nullopt)
 {
     return AssociationChangeRecord(id, extension, u"application/x-"_qs + extension, std::move(previous),
