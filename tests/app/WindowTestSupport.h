@@ -12,7 +12,6 @@
 #include "support/doubles/ScriptedFileAssociationManager.h"
 #include "support/doubles/WaitForTask.h"
 
-#include <QAbstractButton>
 #include <QAction>
 #include <QLabel>
 #include <QLineEdit>
@@ -23,25 +22,21 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <deque>
 
 namespace halvora::test {
 
 using Op = ScriptedFileAssociationManager::Operation;
+using Status = AssociationVerificationStatus;
 
 // The open panel answers what the test queued (none left: cancelled); reveals, copies recorded.
 class RecordingDesktop final : public ApplicationPicker, public FileManagerRevealer, public ClipboardWriter {
 public:
-    std::deque<std::optional<QUrl>> answers;
+    QList<std::optional<QUrl>> answers;
     QList<QUrl> revealed;
     QList<QString> copied;
     std::optional<QUrl> pickApplication(QWidget *) override
     {
-        if (answers.empty())
-            return std::nullopt;
-        const std::optional<QUrl> answer = answers.front();
-        answers.pop_front();
-        return answer;
+        return answers.isEmpty() ? std::nullopt : answers.takeFirst();
     }
     void reveal(const QUrl &fileUrl) override { revealed.append(fileUrl); }
     void setText(const QString &text) override { copied.append(text); }
@@ -50,20 +45,13 @@ public:
 inline const AssociatedApp viewer = app(u"문서 보기"_qs, u"org.example.Viewer.desktop"_qs);
 inline const AssociatedApp editor = app(u"Text Editor"_qs, u"org.example.Editor.desktop"_qs);
 inline const AssociatedApp player = app(u"Player"_qs, u"org.example.Player.desktop"_qs);
+// The one entry outside /usr/share that the describer knows; any other has no identifier.
+inline const AssociatedApp tool = app(u"Tool"_qs, u"org.other.Tool.desktop"_qs, u"/opt"_qs);
 
 // A window over a scripted service and a recording desktop, not shown (nothing loaded) yet.
 class WindowTest : public ::testing::Test {
 protected:
-    WindowTest()
-    {
-        ensureIconTheme();
-        services = {desktop, desktop, desktop, [this](const QUrl &url) -> AssociatedApp {
-                        const auto it = describable.constFind(url);
-                        if (it == describable.constEnd())
-                            throw FileAssociationError::appMissingBundleIdentifier(url.toLocalFile());
-                        return *it;
-                    }};
-    }
+    WindowTest() { ensureIconTheme(); }
 
     void TearDown() override { manager->releaseAll(); }
 
@@ -88,16 +76,19 @@ protected:
         std::make_shared<ScriptedFileAssociationManager>();
     HalvoraState state{manager, ExtensionCatalog::defaultCatalog()};
     std::shared_ptr<RecordingDesktop> desktop = std::make_shared<RecordingDesktop>();
-    QHash<QUrl, AssociatedApp> describable;
-    DesktopServices services;
+    DesktopServices services{desktop, desktop, desktop, [](const QUrl &url) {
+                                 if (url != tool.url())
+                                     throw FileAssociationError::appMissingBundleIdentifier(
+                                         url.toLocalFile());
+                                 return tool;
+                             }};
 
 private:
     std::unique_ptr<MainWindow> window_;
 };
 
 inline AssociationChangeRecord record(const QString &id, const QString &extension,
-                                      std::optional<AssociatedApp> previous,
-                                      AssociationVerificationStatus status,
+                                      std::optional<AssociatedApp> previous, Status status,
                                       std::optional<QString> message = std::nullopt)
 {
     return AssociationChangeRecord(id, extension, u"application/x-"_qs + extension, std::move(previous),
@@ -124,15 +115,6 @@ protected:
 
     QDialog *current() { return window().presentations().currentDialog(); }
     QString currentKey() { return window().presentations().currentKey(); }
-
-    // The dialog's button with this exact text, or null.
-    static QAbstractButton *button(QWidget *dialog, const QString &text)
-    {
-        for (QAbstractButton *b : dialog->findChildren<QAbstractButton *>())
-            if (b->text() == text)
-                return b;
-        return nullptr;
-    }
 
     void checkForBulk(const QStringList &extensions)
     {
