@@ -1,11 +1,9 @@
 // The user's list files: edited keeping every byte outside the changed lines, and replaced
 // whole, through their links, or refused when they are not regular files.
+#include "Files.h"
 #include "linux/mimeapps/DurableFile.h"
 #include "linux/mimeapps/MimeAppsListEditor.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -15,6 +13,7 @@
 #include <unistd.h>
 
 using namespace halvora::mimeapps;
+using namespace halvora::test;
 
 namespace {
 
@@ -127,14 +126,10 @@ TEST(ListEditor, RefusesWhatGKeyFileRefusesNamingTheLine)
                                     ListKind::general);
             ADD_FAILURE() << "accepted";
         } catch (const ListSyntaxError &error) {
-            EXPECT_EQ(error.line(), c.line);
-            EXPECT_EQ(error.reason(), QString::fromUtf8(c.reason));
-            EXPECT_EQ(
-                error.inFile(QStringLiteral("/h/.config/mimeapps.list")).localizedDescription(),
-                QStringLiteral("'/h/.config/mimeapps.list' 파일의 %1번째 줄을 해석할 수 없어 파일을 바꾸지 "
-                               "않았습니다: %2")
-                    .arg(c.line)
-                    .arg(error.reason()));
+            EXPECT_EQ(error.inFile(u"/h/mimeapps.list"_qs).localizedDescription(),
+                      u"'/h/mimeapps.list' 파일의 %1번째 줄을 해석할 수 없어 파일을 바꾸지 않았습니다: %2"_qs
+                          .arg(c.line)
+                          .arg(QString::fromUtf8(c.reason)));
         }
     }
 }
@@ -144,16 +139,6 @@ QByteArray native(const QString &path)
     return QFile::encodeName(path);
 }
 
-void write(const QString &path, const QByteArray &bytes, mode_t mode = 0644)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(bytes);
-    file.close();
-    ::chmod(native(path).constData(), mode);
-}
-
 unsigned modeOf(const QString &path)
 {
     struct stat info {};
@@ -161,18 +146,11 @@ unsigned modeOf(const QString &path)
     return info.st_mode & 07777;
 }
 
-QStringList entries(const QString &dir)
-{
-    return QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
-}
-
 struct ReplaceCase {
     const char *name;
     std::function<void(const QString &root)> arrange;
     const char *listPath; // relative to root
     const char *targetPath;
-    bool existed;
-    unsigned mode;
 };
 
 // The named path is read through its links, the link's target is replaced in its own
@@ -180,29 +158,28 @@ struct ReplaceCase {
 TEST(DurableFile, ReplacesTheTargetAtomicallyKeepingLinksAndModes)
 {
     const ReplaceCase cases[] = {
-        {"new file in a missing directory", [](const QString &) {}, "cfg/mimeapps.list", "cfg/mimeapps.list",
-         false, 0600},
+        {"new file in a missing directory", [](const QString &) {}, "cfg/mimeapps.list", "cfg/mimeapps.list"},
         {"relative link into a dotfiles tree",
          [](const QString &r) {
-             write(r + "/dots/mime/apps.list", "old", 0640);
+             writeFile(r + "/dots/mime/apps.list", "old");
+             ::chmod(native(r + "/dots/mime/apps.list").constData(), 0640);
              QDir().mkpath(r + "/cfg");
              ::symlink("../dots/mime/apps.list", native(r + "/cfg/mimeapps.list").constData());
          },
-         "cfg/mimeapps.list", "dots/mime/apps.list", true, 0640},
+         "cfg/mimeapps.list", "dots/mime/apps.list"},
         {"dangling link creates its target",
          [](const QString &r) {
              QDir().mkpath(r + "/cfg");
              QDir().mkpath(r + "/dots");
-             ::symlink(native(r + "/dots/apps.list").constData(),
-                       native(r + "/cfg/mimeapps.list").constData());
+             QFile::link(r + "/dots/apps.list", r + "/cfg/mimeapps.list");
          },
-         "cfg/mimeapps.list", "dots/apps.list", false, 0600},
+         "cfg/mimeapps.list", "dots/apps.list"},
         {"leftover of a killed run",
          [](const QString &r) {
-             write(r + "/cfg/mimeapps.list", "old", 0644);
-             write(r + "/cfg/" + temporaryPrefix("mimeapps.list") + "a1b2c3", "torn");
+             writeFile(r + "/cfg/mimeapps.list", "old");
+             writeFile(r + "/cfg/" + temporaryPrefix("mimeapps.list") + "a1b2c3", "torn");
          },
-         "cfg/mimeapps.list", "cfg/mimeapps.list", true, 0644},
+         "cfg/mimeapps.list", "cfg/mimeapps.list"},
     };
     for (const ReplaceCase &c : cases) {
         SCOPED_TRACE(c.name);
@@ -210,24 +187,23 @@ TEST(DurableFile, ReplacesTheTargetAtomicallyKeepingLinksAndModes)
         c.arrange(root.path());
         const QString list = root.path() + '/' + c.listPath;
         const QString target = root.path() + '/' + c.targetPath;
-        const bool wasLink = QFileInfo(list).isSymLink();
+        const bool existed = QFileInfo::exists(target), wasLink = QFileInfo(list).isSymLink();
+        const unsigned mode = existed ? modeOf(target) : 0600;
 
         const FileSnapshot snapshot = readRegularFile(list);
-        EXPECT_EQ(snapshot.exists, c.existed);
+        EXPECT_EQ(snapshot.exists, existed);
         EXPECT_EQ(snapshot.target, target);
         replaceDurably(snapshot, "new bytes\n");
 
-        QFile written(list);
-        ASSERT_TRUE(written.open(QIODevice::ReadOnly));
-        EXPECT_EQ(written.readAll(), "new bytes\n");
+        EXPECT_EQ(bytesOf(list), "new bytes\n");
         EXPECT_EQ(QFileInfo(list).isSymLink(), wasLink);
-        EXPECT_EQ(modeOf(target), c.mode);
-        EXPECT_EQ(entries(QFileInfo(target).absolutePath()), QStringList{QFileInfo(target).fileName()});
+        EXPECT_EQ(modeOf(target), mode);
+        EXPECT_EQ(entriesOf(QFileInfo(target).absolutePath()), QStringList{QFileInfo(target).fileName()});
     }
 }
 
-// Never opened, so never a blocked writer. A folder in the list's place is MimeAppsListFaults';
-// a list in a read-only folder, the writer processes'.
+// Never opened, so never a blocked writer. A folder in the list's place is the program fault
+// tests'; a list in a read-only folder, the writer processes'.
 TEST(DurableFile, RefusesAFifo)
 {
     QTemporaryDir root;

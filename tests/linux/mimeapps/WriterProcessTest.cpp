@@ -1,14 +1,12 @@
 // The built halvora-cli as child processes changing one isolated desktop: many at once, killed
 // halfway, undone, and with a desktop-specific list in the way.
+#include "Files.h"
 #include "core/model/FileAssociationError.h"
 #include "linux/mimeapps/MimeAppsListEditor.h"
 #include "linux/mimeapps/MimeAppsWriter.h"
 #include "support/TestIsolation.h"
 #include "support/fixtures/XdgFixture.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -25,7 +23,7 @@
 
 using namespace halvora;
 using halvora::mimeapps::ListEditor;
-using halvora::test::XdgFixture;
+using namespace halvora::test;
 
 namespace {
 
@@ -43,26 +41,6 @@ const QList<std::pair<QString, QString>> kinds = {
     {"css", "text/css"},        {"odt", "application/vnd.oasis.opendocument.text"},
     {"wav", "audio/x-wav"},     {"tar", "application/x-tar"},
 };
-
-QByteArray bytesOf(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-void writeBytes(const QString &path, const QByteArray &bytes)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(bytes);
-}
-
-QStringList entriesOf(const QString &dir)
-{
-    return QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                               QDir::Name);
-}
 
 struct Outcome {
     int exitCode = -1;
@@ -202,7 +180,7 @@ TEST(WriterProcesses, KilledChangesKeepTheirRecords)
     std::mt19937 random(qEnvironmentVariable("HALVORA_KILL_SEED", "20261207").toUInt());
 
     // A second unkilled change, the first to find the database made, sets the scale of the moments.
-    writeBytes(desktop.userList(), "[Default Applications]\ntext/plain=org.example.Alpha.desktop;\n");
+    writeFile(desktop.userList(), "[Default Applications]\ntext/plain=org.example.Alpha.desktop;\n");
     ASSERT_EQ(desktop.run({"set", "txt", beta, "--yes"}).exitCode, 0);
     FolderEvents events({desktop.configDir(), desktop.stateDir()});
     const auto unkilled = desktop.start({"set", "txt", alpha, "--yes"});
@@ -257,7 +235,7 @@ TEST(WriterProcesses, DesktopSpecificListIsWrittenThroughOrNamed)
     const QByteArray kde = "[Default Applications]\ntext/plain=org.example.Alpha.desktop;\n";
     {
         const Desktop desktop;
-        writeBytes(desktop.configDir() + "/kde-mimeapps.list", kde);
+        writeFile(desktop.configDir() + "/kde-mimeapps.list", kde);
         const Outcome set = desktop.run({"set", "txt", beta, "--yes", "--json"}, "KDE");
         EXPECT_EQ(set.json("verificationStatus"), "verified") << set.said();
         EXPECT_EQ(bytesOf(desktop.configDir() + "/kde-mimeapps.list"),
@@ -272,7 +250,7 @@ TEST(WriterProcesses, DesktopSpecificListIsWrittenThroughOrNamed)
     // The list lives in a read-only place (a dotfiles link into it).
     const Desktop desktop;
     const QString store = desktop.root() + QStringLiteral("/readonly");
-    writeBytes(store + "/kde-mimeapps.list", kde);
+    writeFile(store + "/kde-mimeapps.list", kde);
     QFile::link(store + "/kde-mimeapps.list", desktop.configDir() + "/kde-mimeapps.list");
     QStringList arguments{"set", "txt", beta, "--yes", "--json"};
     QString program = QStringLiteral(HALVORA_CLI_PATH);
@@ -303,7 +281,7 @@ TEST(WriterProcesses, RefusesAnEntryNoApplicationsDirectoryProvides)
 {
     const Desktop desktop;
     const QString outside = desktop.fixture().outsideDir() + "/x.desktop";
-    writeBytes(outside, "[Desktop Entry]\nType=Application\nExec=true\nName=X\nMimeType=text/plain;\n");
+    writeFile(outside, "[Desktop Entry]\nType=Application\nExec=true\nName=X\nMimeType=text/plain;\n");
     const mimeapps::MimeAppsWriter writer(
         std::make_shared<MimeAppsResolver>(XdgEnvironment::from(desktop.fixture().environment())),
         desktop.stateDir() + "/change.lock");
