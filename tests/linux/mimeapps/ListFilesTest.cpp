@@ -1,6 +1,6 @@
 // The user's list files: edited keeping every byte outside the changed lines, and replaced
 // whole, through their links, or refused when they are not regular files.
-#include "Files.h"
+#include "TestFiles.h"
 #include "linux/mimeapps/DurableFile.h"
 #include "linux/mimeapps/MimeAppsListEditor.h"
 

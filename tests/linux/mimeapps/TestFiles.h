@@ -1,10 +1,13 @@
-// Files as the tests of the user's lists and of the desktop arrange and inspect them.
+// Files as the tests of the desktop and its lists arrange and inspect them, and the failures
+// they expect.
 #pragma once
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
+#include <functional>
+#include <optional>
 #include <stdexcept>
 
 namespace halvora::test {
@@ -29,6 +32,17 @@ inline QStringList entriesOf(const QString &dir)
 {
     return QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
                                QDir::Name);
+}
+
+// The error an operation throws; none when it succeeds.
+template <typename Error> std::optional<Error> failureOf(const std::function<void()> &operation)
+{
+    try {
+        operation();
+    } catch (const Error &error) {
+        return error;
+    }
+    return std::nullopt;
 }
 
 } // namespace halvora::test
