@@ -17,11 +17,6 @@ using namespace halvora::test;
 
 namespace {
 
-QByteArray crlf(QByteArray text)
-{
-    return text.replace("\n", "\r\n");
-}
-
 // The bytes before, and the edits that make the bytes expected after.
 struct EditCase {
     const char *name;
@@ -55,7 +50,7 @@ TEST(ListEditor, MakesDefaultKeepingEveryOtherByteAndRestores)
          {{"", "[Default Applications]\ntext/plain=new.desktop;\n\n"
                "[Added Associations]\ntext/plain=new.desktop;\n"}}},
         {"comments, translations, multi-ID, other groups", rich, richEdits},
-        {"the same with CRLF", crlf(rich), richEdits}, // the edits match up to the line ends
+        {"CRLF: the edits match up to the line ends", QByteArray(rich).replace("\n", "\r\n"), richEdits},
         {"new keys after the group's last key, no final line end",
          "[Default Applications]\nimage/png=a.desktop;\n# trailing comment of the group\n\n"
          "[Added Associations]\nimage/png=a.desktop;new.desktop;new.desktop;",
@@ -77,18 +72,16 @@ TEST(ListEditor, MakesDefaultKeepingEveryOtherByteAndRestores)
     for (const EditCase &c : cases) {
         SCOPED_TRACE(c.name);
         QByteArray expected = c.before;
-        for (const auto &[from, to] : c.edits)
-            expected.replace(c.before.contains("\r\n") ? crlf(from) : from,
-                             c.before.contains("\r\n") ? crlf(to) : to);
+        const QByteArray lineEnd = c.before.contains("\r\n") ? "\r\n" : "\n";
+        for (auto [from, to] : c.edits)
+            expected.replace(from.replace("\n", lineEnd), to.replace("\n", lineEnd));
         const QString type = QStringLiteral("text/plain");
-        const QByteArray after =
-            ListEditor::makeDefault(c.before, type, QStringLiteral("new.desktop"), c.kind);
+        const QByteArray after = ListEditor::makeDefault(c.before, type, u"new.desktop"_qs, c.kind);
         EXPECT_EQ(after.toStdString(), expected.toStdString());
         const QList<EntryImage> image = ListEditor::image(c.before, type, c.kind);
         EXPECT_EQ(ListEditor::restore(after, type, image).toStdString(), c.before.toStdString());
         // Another type's change in between survives the restore.
-        const QByteArray both = ListEditor::makeDefault(after, QStringLiteral("image/x-other"),
-                                                        QStringLiteral("o.desktop"), c.kind);
+        const QByteArray both = ListEditor::makeDefault(after, u"image/x-other"_qs, u"o.desktop"_qs, c.kind);
         const QByteArray restored = ListEditor::restore(both, type, image);
         EXPECT_EQ(ListEditor::items(restored, ListEditor::defaultGroup, QStringLiteral("image/x-other")),
                   QList<QString>{QStringLiteral("o.desktop")});
@@ -121,16 +114,12 @@ TEST(ListEditor, RefusesWhatGKeyFileRefusesNamingTheLine)
     };
     for (const RefusalCase &c : cases) {
         SCOPED_TRACE(c.name);
-        try {
-            ListEditor::makeDefault(c.bytes, QStringLiteral("text/plain"), QStringLiteral("n.desktop"),
-                                    ListKind::general);
-            ADD_FAILURE() << "accepted";
-        } catch (const ListSyntaxError &error) {
-            EXPECT_EQ(error.inFile(u"/h/mimeapps.list"_qs).localizedDescription(),
-                      u"'/h/mimeapps.list' 파일의 %1번째 줄을 해석할 수 없어 파일을 바꾸지 않았습니다: %2"_qs
-                          .arg(c.line)
-                          .arg(QString::fromUtf8(c.reason)));
-        }
+        const auto refusal = failureOf<ListSyntaxError>(
+            [&] { ListEditor::makeDefault(c.bytes, u"text/plain"_qs, u"n.desktop"_qs, ListKind::general); });
+        EXPECT_EQ(refusal.value().inFile(u"/h/mimeapps.list"_qs).localizedDescription(),
+                  u"'/h/mimeapps.list' 파일의 %1번째 줄을 해석할 수 없어 파일을 바꾸지 않았습니다: %2"_qs
+                      .arg(c.line)
+                      .arg(QString::fromUtf8(c.reason)));
     }
 }
 
@@ -209,13 +198,8 @@ TEST(DurableFile, RefusesAFifo)
     QTemporaryDir root;
     const QString fifo = root.path() + "/mimeapps.list";
     ASSERT_EQ(::mkfifo(native(fifo).constData(), 0644), 0);
-    try {
-        readRegularFile(fifo);
-        ADD_FAILURE() << "read";
-    } catch (const ListFileError &error) {
-        EXPECT_EQ(error.localizedDescription(),
-                  u"'%1'은(는) 일반 파일이 아니라 FIFO이어서 읽거나 바꾸지 않았습니다."_qs.arg(fifo));
-    }
+    EXPECT_EQ(failureOf<ListFileError>([&] { readRegularFile(fifo); }).value().localizedDescription(),
+              u"'%1'은(는) 일반 파일이 아니라 FIFO이어서 읽거나 바꾸지 않았습니다."_qs.arg(fifo));
 }
 
 } // namespace
