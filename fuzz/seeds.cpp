@@ -1,9 +1,8 @@
 // Writes seed inputs for the fuzz targets into DIR/<target>/, built from real records and
 // from the desktop tree the system tests use.
+#include "PlistSamples.h"
 #include "core/model/ModelJson.h"
 #include "support/fixtures/XdgFixture.h"
-
-#include <plist/plist.h>
 
 #include <QDir>
 #include <QFile>
@@ -53,49 +52,12 @@ void writeMimeAppsSeeds(const QString &dir)
     write(dir, QStringLiteral("empty"), QByteArray());
 }
 
-plist_t dict(std::initializer_list<std::pair<const char *, plist_t>> items)
-{
-    plist_t node = plist_new_dict();
-    for (const auto &[key, value] : items)
-        plist_dict_set_item(node, key, value);
-    return node;
-}
-
-// Handler lists of the shapes the reader tests use, in both encodings.
+// The handler list the reader tests use, in both encodings.
 void writePlistSeeds(const QString &dir)
 {
-    auto text = [](const char *value) { return plist_new_string(value); };
-    plist_t handlers = plist_new_array();
-    for (plist_t entry :
-         {dict({{"LSHandlerContentType", text("public.plain-text")},
-                {"LSHandlerRoleViewer", text("com.example.viewer")},
-                {"LSHandlerRoleAll", text("com.example.all")}}),
-          dict({{"LSHandlerContentType", text("public.png")},
-                {"LSHandlerRoleEditor", text("com.example.editor")}}),
-          dict({{"LSHandlerContentType", text("public.jpeg")},
-                {"LSHandlerRoleAll", plist_new_uint(5)},
-                {"LSHandlerRoleViewer", text("com.example.viewer")}}),
-          dict({{"LSHandlerContentType", text("com.adobe.pdf")}, {"LSHandlerPreferredVersions", dict({})}}),
-          dict({{"LSHandlerURLScheme", text("https")}, {"LSHandlerRoleAll", text("com.example.browser")}}),
-          dict({{"LSHandlerContentType", plist_new_bool(1)}, {"LSHandlerRoleAll", plist_new_real(1.5)}}),
-          dict({{"LSHandlerContentType", text("public.héllo-텍스트")},
-                {"LSHandlerRoleAll", text("com.예제")},
-                {"LSHandlerModificationDate", plist_new_date(786297600, 0)},
-                {"LSHandlerData", plist_new_data("\x00\x01", 2)}})})
-        plist_array_append_item(handlers, entry);
-    plist_t root = dict({{"LSHandlers", handlers}, {"LSAdditionalKey", plist_new_uint(3)}});
-
-    char *data = nullptr;
-    uint32_t length = 0;
-    plist_to_xml(root, &data, &length);
-    write(dir, QStringLiteral("handlers.xml"), QByteArray(data, static_cast<qsizetype>(length)));
-    plist_to_xml_free(data);
-    // The encoders leave a pointer that is not null untouched.
-    data = nullptr;
-    plist_to_bin(root, &data, &length);
-    write(dir, QStringLiteral("handlers.bin"), QByteArray(data, static_cast<qsizetype>(length)));
-    plist_to_bin_free(data);
-    plist_free(root);
+    const auto [xml, binary] = plistsamples::encodings(plistsamples::sampleHandlers());
+    write(dir, QStringLiteral("handlers.xml"), xml);
+    write(dir, QStringLiteral("handlers.bin"), binary);
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 // writer tests do not reach: entries named by their files, and hostile files in the way. The
 // tree is built by main() before anything calls glib, which reads the XDG variables only once.
 
+#include "../mimeapps/TestFiles.h"
 #include "core/model/FileAssociationError.h"
 #include "core/system/SystemErrors.h"
 #include "linux/desktop/GioDesktopEntries.h"
@@ -9,8 +10,6 @@
 #include "support/doubles/WaitForTask.h"
 #include "support/fixtures/DesktopService.h"
 #include "support/fixtures/StandardFixture.h"
-
-#include <QFile>
 
 #include <gtest/gtest.h>
 
@@ -28,16 +27,6 @@ XdgFixture *tree = nullptr;
 QUrl entryUrl(Scope scope, const QString &relativePath)
 {
     return QUrl::fromLocalFile(tree->applicationsDir(scope) + u'/' + relativePath);
-}
-
-template <typename Error> std::optional<Error> failureOf(const std::function<void()> &operation)
-{
-    try {
-        operation();
-    } catch (const Error &error) {
-        return error;
-    }
-    return std::nullopt;
 }
 
 } // namespace
@@ -81,15 +70,11 @@ TEST(LinuxClientAgreement, RefusedChangesAreTypedFailures)
     const auto client = makeLinuxFileAssociationClient();
     const AssociatedApp editor = client->app(entryUrl(Scope::system, standard::textEditor));
     const QString listPath = tree->mimeAppsListPath(Scope::user);
-    const auto contents = [&] {
-        QFile list(listPath);
-        return list.open(QIODevice::ReadOnly) ? list.readAll() : QByteArray();
-    };
-    const QByteArray before = contents();
+    const QByteArray before = bytesOf(listPath);
     EXPECT_EQ(failureOf<FileAssociationError>(
                   [&] { waitForTask(client->setDefaultApplication(editor, u"application/x-nope"_qs)); }),
               FileAssociationError::contentTypeUnavailable(u"application/x-nope"_qs));
-    EXPECT_EQ(contents(), before);
+    EXPECT_EQ(bytesOf(listPath), before);
 
     // A pipe in the list's place: a typed failure, never a blocked reader.
     ASSERT_TRUE(QFile::remove(listPath));

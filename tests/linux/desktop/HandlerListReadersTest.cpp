@@ -2,17 +2,17 @@
 #include "linux/desktop/LaunchServicesPlistReader.h"
 #include "linux/desktop/MimeAppsListReader.h"
 
-#include <plist/plist.h>
+#include "PlistSamples.h"
 
 #include <QRandomGenerator>
 #include <QtEndian>
 
 #include <gtest/gtest.h>
 
-#include <array>
 #include <iterator>
 
 using namespace halvora;
+using namespace halvora::plistsamples;
 
 namespace {
 
@@ -21,48 +21,6 @@ using Handlers = QList<LaunchServicesContentTypeHandler>;
 LaunchServicesContentTypeHandler handler(const char *type, std::optional<QString> id = std::nullopt)
 {
     return {QString::fromUtf8(type), std::move(id)};
-}
-
-// Both encodings of the list; frees the root.
-std::array<QByteArray, 2> encodings(plist_t root)
-{
-    char *xml = nullptr;
-    char *binary = nullptr;
-    uint32_t xmlLength = 0;
-    uint32_t binaryLength = 0;
-    plist_to_xml(root, &xml, &xmlLength);
-    plist_to_bin(root, &binary, &binaryLength);
-    std::array<QByteArray, 2> bytes{QByteArray(xml, xmlLength), QByteArray(binary, binaryLength)};
-    plist_to_xml_free(xml);
-    plist_to_bin_free(binary);
-    plist_free(root);
-    return bytes;
-}
-
-plist_t dict(std::initializer_list<std::pair<const char *, plist_t>> items)
-{
-    plist_t node = plist_new_dict();
-    for (const auto &[key, value] : items)
-        plist_dict_set_item(node, key, value);
-    return node;
-}
-
-plist_t array(std::initializer_list<plist_t> items)
-{
-    plist_t node = plist_new_array();
-    for (plist_t item : items)
-        plist_array_append_item(node, item);
-    return node;
-}
-
-plist_t text(const char *value)
-{
-    return plist_new_string(value);
-}
-
-plist_t withHandlers(plist_t handlers)
-{
-    return dict({{"LSHandlers", handlers}, {"LSAdditionalKey", plist_new_uint(3)}});
 }
 
 Handlers readPlist(const QByteArray &bytes)
@@ -117,24 +75,7 @@ TEST(LaunchServicesPlistReader, ChoosesRolesAndSkipsEntriesAndUnusableStructures
         plist_t root;
         Handlers expected;
     } cases[] = {
-        {withHandlers(array({
-             dict({{"LSHandlerContentType", text("public.plain-text")},
-                   {"LSHandlerRoleViewer", text("com.example.viewer")},
-                   {"LSHandlerRoleAll", text("com.example.all")}}),
-             dict({{"LSHandlerContentType", text("public.png")},
-                   {"LSHandlerRoleEditor", text("com.example.editor")}}),
-             dict({{"LSHandlerContentType", text("public.jpeg")},
-                   {"LSHandlerRoleAll", plist_new_uint(5)},
-                   {"LSHandlerRoleViewer", text("com.example.viewer")}}),
-             dict({{"LSHandlerContentType", text("com.adobe.pdf")}}),
-             dict({{"LSHandlerURLScheme", text("https")}, {"LSHandlerRoleAll", text("com.example.browser")}}),
-             dict({{"LSHandlerContentType", text("")}, {"LSHandlerRoleAll", text("com.example.empty")}}),
-             dict({{"LSHandlerContentType", plist_new_bool(1)},
-                   {"LSHandlerRoleAll", text("com.example.bool")}}),
-             dict({{"LSHandlerContentType", text("public.plain-text")}, {"LSHandlerRoleAll", text("")}}),
-             dict({{"LSHandlerContentType", text("public.héllo-텍스트")},
-                   {"LSHandlerRoleAll", text("com.예제")}}),
-         })),
+        {sampleHandlers(),
          {handler("public.plain-text", u"com.example.all"_qs),
           handler("public.png", u"com.example.editor"_qs), handler("public.jpeg", u"com.example.viewer"_qs),
           handler("com.adobe.pdf"), handler("public.plain-text", QString()),

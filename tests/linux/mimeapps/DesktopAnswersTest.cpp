@@ -1,13 +1,12 @@
 // The desktop's answers: the resolver against GIO asked in a fresh process, on random desktops
 // and while other processes change the desktop under it; and the client's answers for the
 // cases people run into, with the reasons it gives.
+#include "TestFiles.h"
 #include "core/model/FileAssociationError.h"
 #include "linux/desktop/LinuxFileAssociationClient.h"
 #include "linux/mimeapps/GioProbe.h"
 #include "linux/mimeapps/MimeAppsResolver.h"
 
-#include <QDir>
-#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -19,6 +18,8 @@
 
 namespace halvora {
 namespace {
+
+using test::writeFile;
 
 // Aliases, parents (svg -> xml -> plain, csrc -> plain) and types without any, from the
 // system's shared-mime-info; "text/x-halvora-unknown" is known to nothing.
@@ -33,14 +34,6 @@ const QStringList randomTypes{
 // Entries by their path under an applications folder; a subfolder joins the ID with '-'.
 const QStringList entryPaths{"a.desktop", "b.desktop",     "c.desktop",
                              "d.desktop", "kde/k.desktop", "x/y/z.desktop"};
-
-void write(const QString &path, const QByteArray &bytes)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
-        throw std::runtime_error("cannot write " + path.toStdString());
-}
 
 // HOME, the XDG variables and XDG_CURRENT_DESKTOP of a desktop, on top of the process's, with
 // the machine's MIME database linked into the first data directory.
@@ -142,24 +135,24 @@ QProcessEnvironment writeRandomDesktop(const QString &root, std::uint64_t seed)
     for (const QString &dir : applicationDirs) {
         for (const QString &path : entryPaths) {
             if (w.chance(45))
-                write(dir + u'/' + path, w.entry());
+                writeFile(dir + u'/' + path, w.entry());
         }
         if (w.chance(70))
-            write(
+            writeFile(
                 dir + QStringLiteral("/mimeinfo.cache"),
                 w.list({"MIME Cache", "Default Applications", "Added Associations", "Removed Associations"}));
         if (w.chance(40))
-            write(dir + QStringLiteral("/defaults.list"),
-                  w.list({"Default Applications", "Added Associations"}));
+            writeFile(dir + QStringLiteral("/defaults.list"),
+                      w.list({"Default Applications", "Added Associations"}));
     }
     for (const QString &dir : QStringList{home + QStringLiteral("/.config")} + configDirs + applicationDirs) {
         if (w.chance(50))
-            write(dir + QStringLiteral("/mimeapps.list"),
-                  w.list({"Default Applications", "Added Associations", "Removed Associations"}));
+            writeFile(dir + QStringLiteral("/mimeapps.list"),
+                      w.list({"Default Applications", "Added Associations", "Removed Associations"}));
         for (const QString &name : desktop.split(u':', Qt::SkipEmptyParts)) {
             if (!name.contains(u' ') && w.chance(40))
-                write(dir + u'/' + name.toLower() + QStringLiteral("-mimeapps.list"),
-                      w.list({"Default Applications", "Added Associations"}));
+                writeFile(dir + u'/' + name.toLower() + QStringLiteral("-mimeapps.list"),
+                          w.list({"Default Applications", "Added Associations"}));
         }
     }
 
@@ -185,10 +178,7 @@ QByteArray runOn(const QProcessEnvironment &environment, const QString &program,
 QList<GioProbeLine> compareWithGio(const QProcessEnvironment &environment, const QStringList &types,
                                    const MimeAppsResolver &resolver, const std::string &where)
 {
-    const std::optional<QString> probe = findGioProbe();
-    if (!probe)
-        throw std::runtime_error("the GIO probe is not built");
-    const QList<GioProbeLine> gio = parseGioProbeOutput(runOn(environment, *probe, types));
+    const QList<GioProbeLine> gio = parseGioProbeOutput(runOn(environment, findGioProbe().value(), types));
     EXPECT_EQ(gio.size(), types.size()) << where;
     auto shown = [](const GioProbeLine &l) {
         return (l.type + ": " + l.defaultId.value_or("-") + " [" + l.candidateIds.join(u';') + "]")
@@ -373,14 +363,11 @@ TEST_P(Reasons, AnswerAndOriginAsTheDesktopSeesThem)
     QTemporaryDir root;
     const QString base = root.path();
     for (const QString &file : c.files) {
-        const QString path = base + u'/' + file.section(u'=', 0, 0);
-        const QString content = file.section(u'=', 1);
-        if (!content.startsWith(QStringLiteral("->"))) {
-            write(path, content.toUtf8());
-            continue;
-        }
-        QDir().mkpath(QFileInfo(path).absolutePath());
-        ASSERT_TRUE(QFile::link(content.mid(2), path));
+        const QString path = base + u'/' + file.section(u'=', 0, 0), content = file.section(u'=', 1);
+        if (content.startsWith(u"->"_qs))
+            ASSERT_TRUE(QDir().mkpath(QFileInfo(path).absolutePath()) && QFile::link(content.mid(2), path));
+        else
+            writeFile(path, content.toUtf8());
     }
     const QProcessEnvironment environment = desktopEnvironment(
         base + "/h", base + "/h/.config", {base + "/x"}, base + "/h/.local/share", {base + "/s"}, c.desktop);
@@ -394,11 +381,10 @@ TEST_P(Reasons, AnswerAndOriginAsTheDesktopSeesThem)
     }
     const FileAssociation association = client->loadAssociation(QString::fromUtf8(c.extension));
     EXPECT_EQ(association.contentTypeIdentifier(), QString::fromUtf8(e.contentType));
-    const std::optional<QString> current =
-        association.currentApp() ? std::optional(association.currentApp()->bundleIdentifier()) : std::nullopt;
-    EXPECT_EQ(current, e.current ? std::optional(QString::fromUtf8(e.current)) : std::nullopt);
+    ASSERT_EQ(association.currentApp().has_value(), e.current != nullptr);
     if (!e.current)
         return;
+    EXPECT_EQ(association.currentApp()->bundleIdentifier(), QString::fromUtf8(e.current));
     ASSERT_TRUE(association.origin());
     EXPECT_EQ(association.origin()->summary, QString::fromUtf8(e.summary).replace(u'@', base));
     EXPECT_EQ(association.origin()->overridesUserList, e.overridesUserList);

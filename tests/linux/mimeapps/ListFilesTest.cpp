@@ -1,11 +1,9 @@
 // The user's list files: edited keeping every byte outside the changed lines, and replaced
 // whole, through their links, or refused when they are not regular files.
+#include "TestFiles.h"
 #include "linux/mimeapps/DurableFile.h"
 #include "linux/mimeapps/MimeAppsListEditor.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -15,13 +13,9 @@
 #include <unistd.h>
 
 using namespace halvora::mimeapps;
+using namespace halvora::test;
 
 namespace {
-
-QByteArray crlf(QByteArray text)
-{
-    return text.replace("\n", "\r\n");
-}
 
 // The bytes before, and the edits that make the bytes expected after.
 struct EditCase {
@@ -56,7 +50,7 @@ TEST(ListEditor, MakesDefaultKeepingEveryOtherByteAndRestores)
          {{"", "[Default Applications]\ntext/plain=new.desktop;\n\n"
                "[Added Associations]\ntext/plain=new.desktop;\n"}}},
         {"comments, translations, multi-ID, other groups", rich, richEdits},
-        {"the same with CRLF", crlf(rich), richEdits}, // the edits match up to the line ends
+        {"CRLF: the edits match up to the line ends", QByteArray(rich).replace("\n", "\r\n"), richEdits},
         {"new keys after the group's last key, no final line end",
          "[Default Applications]\nimage/png=a.desktop;\n# trailing comment of the group\n\n"
          "[Added Associations]\nimage/png=a.desktop;new.desktop;new.desktop;",
@@ -78,18 +72,16 @@ TEST(ListEditor, MakesDefaultKeepingEveryOtherByteAndRestores)
     for (const EditCase &c : cases) {
         SCOPED_TRACE(c.name);
         QByteArray expected = c.before;
-        for (const auto &[from, to] : c.edits)
-            expected.replace(c.before.contains("\r\n") ? crlf(from) : from,
-                             c.before.contains("\r\n") ? crlf(to) : to);
+        const QByteArray lineEnd = c.before.contains("\r\n") ? "\r\n" : "\n";
+        for (auto [from, to] : c.edits)
+            expected.replace(from.replace("\n", lineEnd), to.replace("\n", lineEnd));
         const QString type = QStringLiteral("text/plain");
-        const QByteArray after =
-            ListEditor::makeDefault(c.before, type, QStringLiteral("new.desktop"), c.kind);
+        const QByteArray after = ListEditor::makeDefault(c.before, type, u"new.desktop"_qs, c.kind);
         EXPECT_EQ(after.toStdString(), expected.toStdString());
         const QList<EntryImage> image = ListEditor::image(c.before, type, c.kind);
         EXPECT_EQ(ListEditor::restore(after, type, image).toStdString(), c.before.toStdString());
         // Another type's change in between survives the restore.
-        const QByteArray both = ListEditor::makeDefault(after, QStringLiteral("image/x-other"),
-                                                        QStringLiteral("o.desktop"), c.kind);
+        const QByteArray both = ListEditor::makeDefault(after, u"image/x-other"_qs, u"o.desktop"_qs, c.kind);
         const QByteArray restored = ListEditor::restore(both, type, image);
         EXPECT_EQ(ListEditor::items(restored, ListEditor::defaultGroup, QStringLiteral("image/x-other")),
                   QList<QString>{QStringLiteral("o.desktop")});
@@ -122,36 +114,18 @@ TEST(ListEditor, RefusesWhatGKeyFileRefusesNamingTheLine)
     };
     for (const RefusalCase &c : cases) {
         SCOPED_TRACE(c.name);
-        try {
-            ListEditor::makeDefault(c.bytes, QStringLiteral("text/plain"), QStringLiteral("n.desktop"),
-                                    ListKind::general);
-            ADD_FAILURE() << "accepted";
-        } catch (const ListSyntaxError &error) {
-            EXPECT_EQ(error.line(), c.line);
-            EXPECT_EQ(error.reason(), QString::fromUtf8(c.reason));
-            EXPECT_EQ(
-                error.inFile(QStringLiteral("/h/.config/mimeapps.list")).localizedDescription(),
-                QStringLiteral("'/h/.config/mimeapps.list' 파일의 %1번째 줄을 해석할 수 없어 파일을 바꾸지 "
-                               "않았습니다: %2")
-                    .arg(c.line)
-                    .arg(error.reason()));
-        }
+        const auto refusal = failureOf<ListSyntaxError>(
+            [&] { ListEditor::makeDefault(c.bytes, u"text/plain"_qs, u"n.desktop"_qs, ListKind::general); });
+        EXPECT_EQ(refusal.value().inFile(u"/h/mimeapps.list"_qs).localizedDescription(),
+                  u"'/h/mimeapps.list' 파일의 %1번째 줄을 해석할 수 없어 파일을 바꾸지 않았습니다: %2"_qs
+                      .arg(c.line)
+                      .arg(QString::fromUtf8(c.reason)));
     }
 }
 
 QByteArray native(const QString &path)
 {
     return QFile::encodeName(path);
-}
-
-void write(const QString &path, const QByteArray &bytes, mode_t mode = 0644)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(bytes);
-    file.close();
-    ::chmod(native(path).constData(), mode);
 }
 
 unsigned modeOf(const QString &path)
@@ -161,18 +135,11 @@ unsigned modeOf(const QString &path)
     return info.st_mode & 07777;
 }
 
-QStringList entries(const QString &dir)
-{
-    return QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
-}
-
 struct ReplaceCase {
     const char *name;
     std::function<void(const QString &root)> arrange;
     const char *listPath; // relative to root
     const char *targetPath;
-    bool existed;
-    unsigned mode;
 };
 
 // The named path is read through its links, the link's target is replaced in its own
@@ -180,29 +147,28 @@ struct ReplaceCase {
 TEST(DurableFile, ReplacesTheTargetAtomicallyKeepingLinksAndModes)
 {
     const ReplaceCase cases[] = {
-        {"new file in a missing directory", [](const QString &) {}, "cfg/mimeapps.list", "cfg/mimeapps.list",
-         false, 0600},
+        {"new file in a missing directory", [](const QString &) {}, "cfg/mimeapps.list", "cfg/mimeapps.list"},
         {"relative link into a dotfiles tree",
          [](const QString &r) {
-             write(r + "/dots/mime/apps.list", "old", 0640);
+             writeFile(r + "/dots/mime/apps.list", "old");
+             ::chmod(native(r + "/dots/mime/apps.list").constData(), 0640);
              QDir().mkpath(r + "/cfg");
              ::symlink("../dots/mime/apps.list", native(r + "/cfg/mimeapps.list").constData());
          },
-         "cfg/mimeapps.list", "dots/mime/apps.list", true, 0640},
+         "cfg/mimeapps.list", "dots/mime/apps.list"},
         {"dangling link creates its target",
          [](const QString &r) {
              QDir().mkpath(r + "/cfg");
              QDir().mkpath(r + "/dots");
-             ::symlink(native(r + "/dots/apps.list").constData(),
-                       native(r + "/cfg/mimeapps.list").constData());
+             QFile::link(r + "/dots/apps.list", r + "/cfg/mimeapps.list");
          },
-         "cfg/mimeapps.list", "dots/apps.list", false, 0600},
+         "cfg/mimeapps.list", "dots/apps.list"},
         {"leftover of a killed run",
          [](const QString &r) {
-             write(r + "/cfg/mimeapps.list", "old", 0644);
-             write(r + "/cfg/" + temporaryPrefix("mimeapps.list") + "a1b2c3", "torn");
+             writeFile(r + "/cfg/mimeapps.list", "old");
+             writeFile(r + "/cfg/" + temporaryPrefix("mimeapps.list") + "a1b2c3", "torn");
          },
-         "cfg/mimeapps.list", "cfg/mimeapps.list", true, 0644},
+         "cfg/mimeapps.list", "cfg/mimeapps.list"},
     };
     for (const ReplaceCase &c : cases) {
         SCOPED_TRACE(c.name);
@@ -210,36 +176,30 @@ TEST(DurableFile, ReplacesTheTargetAtomicallyKeepingLinksAndModes)
         c.arrange(root.path());
         const QString list = root.path() + '/' + c.listPath;
         const QString target = root.path() + '/' + c.targetPath;
-        const bool wasLink = QFileInfo(list).isSymLink();
+        const bool existed = QFileInfo::exists(target), wasLink = QFileInfo(list).isSymLink();
+        const unsigned mode = existed ? modeOf(target) : 0600;
 
         const FileSnapshot snapshot = readRegularFile(list);
-        EXPECT_EQ(snapshot.exists, c.existed);
+        EXPECT_EQ(snapshot.exists, existed);
         EXPECT_EQ(snapshot.target, target);
         replaceDurably(snapshot, "new bytes\n");
 
-        QFile written(list);
-        ASSERT_TRUE(written.open(QIODevice::ReadOnly));
-        EXPECT_EQ(written.readAll(), "new bytes\n");
+        EXPECT_EQ(bytesOf(list), "new bytes\n");
         EXPECT_EQ(QFileInfo(list).isSymLink(), wasLink);
-        EXPECT_EQ(modeOf(target), c.mode);
-        EXPECT_EQ(entries(QFileInfo(target).absolutePath()), QStringList{QFileInfo(target).fileName()});
+        EXPECT_EQ(modeOf(target), mode);
+        EXPECT_EQ(entriesOf(QFileInfo(target).absolutePath()), QStringList{QFileInfo(target).fileName()});
     }
 }
 
-// Never opened, so never a blocked writer. A folder in the list's place is MimeAppsListFaults';
-// a list in a read-only folder, the writer processes'.
+// Never opened, so never a blocked writer. A folder in the list's place is the program fault
+// tests'; a list in a read-only folder, the writer processes'.
 TEST(DurableFile, RefusesAFifo)
 {
     QTemporaryDir root;
     const QString fifo = root.path() + "/mimeapps.list";
     ASSERT_EQ(::mkfifo(native(fifo).constData(), 0644), 0);
-    try {
-        readRegularFile(fifo);
-        ADD_FAILURE() << "read";
-    } catch (const ListFileError &error) {
-        EXPECT_EQ(error.localizedDescription(),
-                  u"'%1'은(는) 일반 파일이 아니라 FIFO이어서 읽거나 바꾸지 않았습니다."_qs.arg(fifo));
-    }
+    EXPECT_EQ(failureOf<ListFileError>([&] { readRegularFile(fifo); }).value().localizedDescription(),
+              u"'%1'은(는) 일반 파일이 아니라 FIFO이어서 읽거나 바꾸지 않았습니다."_qs.arg(fifo));
 }
 
 } // namespace

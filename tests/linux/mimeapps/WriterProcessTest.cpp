@@ -1,14 +1,12 @@
 // The built halvora-cli as child processes changing one isolated desktop: many at once, killed
 // halfway, undone, and with a desktop-specific list in the way.
+#include "TestFiles.h"
 #include "core/model/FileAssociationError.h"
 #include "linux/mimeapps/MimeAppsListEditor.h"
 #include "linux/mimeapps/MimeAppsWriter.h"
 #include "support/TestIsolation.h"
 #include "support/fixtures/XdgFixture.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -17,7 +15,6 @@
 
 #include <gtest/gtest.h>
 
-#include <iostream>
 #include <poll.h>
 #include <random>
 #include <sys/inotify.h>
@@ -25,7 +22,7 @@
 
 using namespace halvora;
 using halvora::mimeapps::ListEditor;
-using halvora::test::XdgFixture;
+using namespace halvora::test;
 
 namespace {
 
@@ -43,26 +40,6 @@ const QList<std::pair<QString, QString>> kinds = {
     {"css", "text/css"},        {"odt", "application/vnd.oasis.opendocument.text"},
     {"wav", "audio/x-wav"},     {"tar", "application/x-tar"},
 };
-
-QByteArray bytesOf(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-void writeBytes(const QString &path, const QByteArray &bytes)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(bytes);
-}
-
-QStringList entriesOf(const QString &dir)
-{
-    return QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                               QDir::Name);
-}
 
 struct Outcome {
     int exitCode = -1;
@@ -87,7 +64,6 @@ public:
         QFile::remove(fixture_.mimeAppsListPath(XdgFixture::Scope::system));
     }
 
-    QString root() const { return dir_.path(); }
     const XdgFixture &fixture() const { return fixture_; }
     QString configDir() const { return fixture_.configDir(XdgFixture::Scope::user); }
     QString userList() const { return fixture_.mimeAppsListPath(XdgFixture::Scope::user); }
@@ -126,12 +102,6 @@ private:
     XdgFixture fixture_;
 };
 
-QString defaultIn(const QByteArray &list, const QString &type)
-{
-    const QList<QString> items = ListEditor::items(list, ListEditor::defaultGroup, type);
-    return items.isEmpty() ? QString() : items.first();
-}
-
 // Sixteen processes at once, each on its own type, round after round: every change stays in
 // the list and every one is verified (it was lost in about half the cases before).
 TEST(WriterProcesses, ConcurrentChangesLoseNothing)
@@ -150,7 +120,7 @@ TEST(WriterProcesses, ConcurrentChangesLoseNothing)
         }
         const QByteArray list = bytesOf(desktop.userList());
         for (const auto &kind : kinds)
-            EXPECT_EQ(defaultIn(list, kind.second), app)
+            EXPECT_EQ(ListEditor::items(list, ListEditor::defaultGroup, kind.second).value(0), app)
                 << "round " << round << ", " << kind.second.toStdString();
     }
     EXPECT_EQ(desktop.history().size(), std::min(50, rounds * 16));
@@ -202,7 +172,7 @@ TEST(WriterProcesses, KilledChangesKeepTheirRecords)
     std::mt19937 random(qEnvironmentVariable("HALVORA_KILL_SEED", "20261207").toUInt());
 
     // A second unkilled change, the first to find the database made, sets the scale of the moments.
-    writeBytes(desktop.userList(), "[Default Applications]\ntext/plain=org.example.Alpha.desktop;\n");
+    writeFile(desktop.userList(), "[Default Applications]\ntext/plain=org.example.Alpha.desktop;\n");
     ASSERT_EQ(desktop.run({"set", "txt", beta, "--yes"}).exitCode, 0);
     FolderEvents events({desktop.configDir(), desktop.stateDir()});
     const auto unkilled = desktop.start({"set", "txt", alpha, "--yes"});
@@ -212,7 +182,6 @@ TEST(WriterProcesses, KilledChangesKeepTheirRecords)
     // The history lists the newest record first.
     QString newest = desktop.history().first()["id"].toString();
     QString previous = alpha;
-    int reached = 0;
     for (int round = 0; round < rounds; ++round) {
         const QString next = previous == alpha ? beta : alpha;
         events.follow();
@@ -224,14 +193,13 @@ TEST(WriterProcesses, KilledChangesKeepTheirRecords)
         const QJsonArray history = desktop.history(); // the next run settles what was left
         const QByteArray list = bytesOf(desktop.userList());
         ASSERT_NO_THROW(ListEditor::check(list)) << "round " << round;
-        const QString now = defaultIn(list, QStringLiteral("text/plain"));
+        const QString now = ListEditor::items(list, ListEditor::defaultGroup, u"text/plain"_qs).value(0);
         ASSERT_TRUE(now == previous || now == next) << now.toStdString();
         qsizetype fresh = 0;
         while (fresh < history.size() && history[fresh]["id"].toString() != newest)
             ++fresh;
         ASSERT_LE(fresh, 1) << "round " << round;
         if (now == next) {
-            ++reached;
             ASSERT_EQ(fresh, 1) << "a change reached the list without a record, round " << round;
             EXPECT_EQ(history[0]["replacementApp"]["bundleIdentifier"].toString(), next);
             EXPECT_EQ(history[0]["verificationStatus"].toString(), "verified");
@@ -245,8 +213,6 @@ TEST(WriterProcesses, KilledChangesKeepTheirRecords)
         previous = now;
         newest = history.first()["id"].toString();
     }
-    std::cout << rounds << " killed changes, " << reached << " reached the list, " << span
-              << " events in a change\n";
 }
 
 // With XDG_CURRENT_DESKTOP=KDE the user's kde-mimeapps.list is read first: the change goes
@@ -257,7 +223,7 @@ TEST(WriterProcesses, DesktopSpecificListIsWrittenThroughOrNamed)
     const QByteArray kde = "[Default Applications]\ntext/plain=org.example.Alpha.desktop;\n";
     {
         const Desktop desktop;
-        writeBytes(desktop.configDir() + "/kde-mimeapps.list", kde);
+        writeFile(desktop.configDir() + "/kde-mimeapps.list", kde);
         const Outcome set = desktop.run({"set", "txt", beta, "--yes", "--json"}, "KDE");
         EXPECT_EQ(set.json("verificationStatus"), "verified") << set.said();
         EXPECT_EQ(bytesOf(desktop.configDir() + "/kde-mimeapps.list"),
@@ -271,8 +237,8 @@ TEST(WriterProcesses, DesktopSpecificListIsWrittenThroughOrNamed)
 
     // The list lives in a read-only place (a dotfiles link into it).
     const Desktop desktop;
-    const QString store = desktop.root() + QStringLiteral("/readonly");
-    writeBytes(store + "/kde-mimeapps.list", kde);
+    const QString store = desktop.fixture().outsideDir();
+    writeFile(store + "/kde-mimeapps.list", kde);
     QFile::link(store + "/kde-mimeapps.list", desktop.configDir() + "/kde-mimeapps.list");
     QStringList arguments{"set", "txt", beta, "--yes", "--json"};
     QString program = QStringLiteral(HALVORA_CLI_PATH);
@@ -303,20 +269,16 @@ TEST(WriterProcesses, RefusesAnEntryNoApplicationsDirectoryProvides)
 {
     const Desktop desktop;
     const QString outside = desktop.fixture().outsideDir() + "/x.desktop";
-    writeBytes(outside, "[Desktop Entry]\nType=Application\nExec=true\nName=X\nMimeType=text/plain;\n");
+    writeFile(outside, "[Desktop Entry]\nType=Application\nExec=true\nName=X\nMimeType=text/plain;\n");
     const mimeapps::MimeAppsWriter writer(
         std::make_shared<MimeAppsResolver>(XdgEnvironment::from(desktop.fixture().environment())),
         desktop.stateDir() + "/change.lock");
-    try {
-        writer.setDefault(outside, QStringLiteral("text/plain"));
-        ADD_FAILURE() << "written";
-    } catch (const FileAssociationError &error) {
-        EXPECT_EQ(error.errorDescription(),
-                  QStringLiteral(
-                      "'%1'은(는) 응용 프로그램 폴더에 설치된 데스크톱 항목이 아니어서 기본 앱으로 정할 수 "
-                      "없습니다. 이 파일을 ~/.local/share/applications 폴더에 넣은 뒤 다시 고르세요.")
-                      .arg(outside));
-    }
+    const auto refusal =
+        failureOf<FileAssociationError>([&] { writer.setDefault(outside, u"text/plain"_qs); });
+    EXPECT_EQ(
+        refusal.value().errorDescription(),
+        u"'%1'은(는) 응용 프로그램 폴더에 설치된 데스크톱 항목이 아니어서 기본 앱으로 정할 수 없습니다. 이 "
+        u"파일을 ~/.local/share/applications 폴더에 넣은 뒤 다시 고르세요."_qs.arg(outside));
     EXPECT_FALSE(QFileInfo::exists(desktop.userList()));
 }
 
