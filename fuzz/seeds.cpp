@@ -1,7 +1,7 @@
 // Writes seed inputs for the fuzz targets into DIR/<target>/, built from real records and
 // from the desktop tree the system tests use.
-#include "PlistSamples.h"
 #include "core/model/ModelJson.h"
+#include "support/fixtures/PlistSamples.h"
 #include "support/fixtures/XdgFixture.h"
 
 #include <QDir>

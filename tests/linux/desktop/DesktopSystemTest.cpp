@@ -2,11 +2,11 @@
 // writer tests do not reach: entries named by their files, and hostile files in the way. The
 // tree is built by main() before anything calls glib, which reads the XDG variables only once.
 
-#include "../mimeapps/TestFiles.h"
 #include "core/model/FileAssociationError.h"
 #include "core/system/SystemErrors.h"
 #include "linux/desktop/GioDesktopEntries.h"
 #include "linux/desktop/LinuxFileAssociationClient.h"
+#include "support/TestFiles.h"
 #include "support/doubles/WaitForTask.h"
 #include "support/fixtures/DesktopService.h"
 #include "support/fixtures/StandardFixture.h"

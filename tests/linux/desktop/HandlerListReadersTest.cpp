@@ -2,7 +2,7 @@
 #include "linux/desktop/LaunchServicesPlistReader.h"
 #include "linux/desktop/MimeAppsListReader.h"
 
-#include "PlistSamples.h"
+#include "support/fixtures/PlistSamples.h"
 
 #include <QRandomGenerator>
 #include <QtEndian>

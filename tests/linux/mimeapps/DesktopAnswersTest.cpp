@@ -1,11 +1,11 @@
 // The desktop's answers: the resolver against GIO asked in a fresh process, on random desktops
 // and while other processes change the desktop under it; and the client's answers for the
 // cases people run into, with the reasons it gives.
-#include "TestFiles.h"
 #include "core/model/FileAssociationError.h"
 #include "linux/desktop/LinuxFileAssociationClient.h"
 #include "linux/mimeapps/GioProbe.h"
 #include "linux/mimeapps/MimeAppsResolver.h"
+#include "support/TestFiles.h"
 
 #include <QProcess>
 #include <QTemporaryDir>

@@ -1,8 +1,8 @@
 // The user's list files: edited keeping every byte outside the changed lines, and replaced
 // whole, through their links, or refused when they are not regular files.
-#include "TestFiles.h"
 #include "linux/mimeapps/DurableFile.h"
 #include "linux/mimeapps/MimeAppsListEditor.h"
+#include "support/TestFiles.h"
 
 #include <QTemporaryDir>
 

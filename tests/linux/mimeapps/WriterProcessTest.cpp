@@ -1,9 +1,9 @@
 // The built halvora-cli as child processes changing one isolated desktop: many at once, killed
 // halfway, undone, and with a desktop-specific list in the way.
-#include "TestFiles.h"
 #include "core/model/FileAssociationError.h"
 #include "linux/mimeapps/MimeAppsListEditor.h"
 #include "linux/mimeapps/MimeAppsWriter.h"
+#include "support/TestFiles.h"
 #include "support/TestIsolation.h"
 #include "support/fixtures/XdgFixture.h"
 
