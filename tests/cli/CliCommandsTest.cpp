@@ -1,7 +1,6 @@
 // The console, and the commands over the real service and state for the outcomes the built
 // program cannot be brought to on a real desktop: a system that does not take a change, a list
 // it cannot read, a history store that refuses to record, a terminal that answers no.
-#include "cli/CliError.h"
 #include "cli/Commands.h"
 #include "core/history/InMemoryKeyValueStore.h"
 #include "core/history/UserDefaultsAssociationChangeHistoryStore.h"
@@ -18,13 +17,11 @@ using namespace halvora::cli;
 
 namespace {
 
-// A console whose input is a scripted list of lines and whose output is collected.
-class FakeConsole final : public Console {
-public:
+// A terminal whose input is a scripted list of lines and whose output is collected.
+struct FakeConsole final : Console {
     QString out;
     QString err;
     QStringList input;
-    bool terminal = false;
 
     void writeOut(const QString &text) override { out += text; }
     void writeErr(const QString &text) override { err += text; }
@@ -32,7 +29,7 @@ public:
     {
         return input.isEmpty() ? std::nullopt : std::optional(input.takeFirst());
     }
-    bool inputIsTerminal() const override { return terminal; }
+    bool inputIsTerminal() const override { return true; }
     bool outputUsesColour() const override { return false; }
     bool errorsUseColour() const override { return false; }
 };
@@ -41,8 +38,7 @@ const AssociatedApp editor(u"Editor"_qs, u"org.example.Editor.desktop"_qs, QUrl:
 const AssociatedApp viewer(u"Viewer"_qs, u"org.example.Viewer.desktop"_qs, QUrl::fromLocalFile("/v"));
 
 // Knows Editor, and takes any other name for Viewer.
-class Directory final : public ApplicationDirectory {
-public:
+struct Directory final : ApplicationDirectory {
     std::optional<AssociatedApp> applicationWithId(const QString &id) const override
     {
         return id == editor.bundleIdentifier() ? editor : viewer;
@@ -54,23 +50,20 @@ public:
 };
 
 // The in-memory store, able to refuse every change while reads still work (a full disk).
-class RefusableStore final : public KeyValueStore {
-public:
+// The history changes only through transactions.
+struct RefusableStore final : KeyValueStore {
+    InMemoryKeyValueStore held;
     bool refusesWrites = false;
 
-    // The history changes only through transactions.
-    std::optional<QByteArray> read(const QString &key) override { return held_.read(key); }
-    void write(const QString &key, const QByteArray &value) override { held_.write(key, value); }
-    void remove(const QString &key) override { held_.remove(key); }
+    std::optional<QByteArray> read(const QString &key) override { return held.read(key); }
+    void write(const QString &key, const QByteArray &value) override { held.write(key, value); }
+    void remove(const QString &key) override { held.remove(key); }
     void transact(const std::function<void(KeyValueAccess &access)> &body) override
     {
         if (refusesWrites)
             throw LocalizedError("디스크가 가득 찼습니다.");
-        held_.transact(body);
+        held.transact(body);
     }
-
-private:
-    InMemoryKeyValueStore held_;
 };
 
 // One machine whose only extension, md, has Editor as its default and Viewer as another candidate.
@@ -102,15 +95,8 @@ TEST(CliConsole, ColourAndConfirmationFollowTheTerminal)
     EXPECT_FALSE(colourAllowed(true, true, "xterm"));
     EXPECT_FALSE(colourAllowed(true, false, "dumb"));
 
-    // A pipe cannot confirm, and is never read from.
-    FakeConsole pipe;
-    pipe.input = {"y"};
-    EXPECT_THROW(confirm(pipe, "바꿀까요?", false), CliError);
-    EXPECT_TRUE(confirm(pipe, "바꿀까요?", true));
-    EXPECT_EQ(pipe.input.size(), 1);
-
+    // A pipe that cannot confirm is the process test's refused set.
     FakeConsole terminal;
-    terminal.terminal = true;
     terminal.input = {" 예 ", "yess"};
     EXPECT_TRUE(confirm(terminal, "바꿀까요?", false));
     EXPECT_FALSE(confirm(terminal, "바꿀까요?", false));
@@ -120,14 +106,11 @@ TEST(CliConsole, ColourAndConfirmationFollowTheTerminal)
 
 TEST(CliCommands, OutcomesOnlyADoubleCanCauseGiveTheirExitCodeAndMessage)
 {
-    const auto answersNo = [](Machine &m) {
-        m.console.terminal = true;
-        m.console.input = {"n"};
-    };
-    const auto takesNoChange = [](Machine &m) { m.client->setDefaultChangesTakeEffect(false); };
+    const auto answersNo = [](Machine &m) { m.console.input = {"n"}; };
     const auto cannotList = [](Machine &m) {
         m.client->failRegisteredContentTypes(std::make_exception_ptr(LocalizedError("목록이 망가졌습니다.")));
     };
+    const auto takesNoChange = [](Machine &m) { m.client->setDefaultChangesTakeEffect(false); };
     // A change made while md had no default has nothing to go back to.
     const auto changedFromNone = [](Machine &m) {
         m.client->setAssociation(FileAssociation("md", "text/markdown", std::nullopt, {editor, viewer}));
@@ -171,4 +154,13 @@ TEST(CliCommands, OutcomesOnlyADoubleCanCauseGiveTheirExitCodeAndMessage)
         EXPECT_EQ(machine.client->association("md")->currentApp()->bundleIdentifier(),
                   editor.bundleIdentifier());
     }
+}
+
+TEST(CliCommands, BadUsageEndsWithExitCodeTwo)
+{
+    // Everything the commands cannot run, including what they cannot be given.
+    for (const char *line : {"", "frobnicate", "--frobnicate", "list --yes", "list --search", "list --json=1",
+                             "list --search a --search b", "show", "show md txt", "set md",
+                             "bulk app.desktop", "help frobnicate"})
+        EXPECT_EQ(Machine().run(QString::fromUtf8(line).split(' ', Qt::SkipEmptyParts)), 2) << line;
 }
