@@ -252,7 +252,8 @@ private:
                 out(QStringLiteral("null\n"));
             return ExitCode::success;
         }
-        if (!confirm(context_.console, changeConfirmationText(association, app), command_.has("--yes"))) {
+        if (!confirm(context_.console, PendingAssociationChange(association, app).confirmationText(),
+                     command_.has("--yes"))) {
             message(notChanged);
             return ExitCode::notApplied;
         }

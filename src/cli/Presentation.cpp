@@ -47,21 +47,9 @@ QString appLabel(const AssociatedApp &app)
     return app.name() + QStringLiteral(" (") + app.bundleIdentifier() + u')';
 }
 
-QString changeDescription(const AssociationChangeRecord &record)
-{
-    const QString previous = record.previousApp() ? record.previousApp()->name() : none;
-    return previous + QStringLiteral(" -> ") + record.replacementApp().name();
-}
-
 QString outcomeText(const AssociationChangeRecord &record)
 {
     return record.verificationMessage().value_or(title(record.verificationStatus()));
-}
-
-QString changeConfirmationText(const FileAssociation &association, const AssociatedApp &app)
-{
-    return dotted(association.fileExtension()) + QStringLiteral("의 기본 앱을 ") + app.name() +
-           QStringLiteral("(으)로 변경합니다.");
 }
 
 QString associationTable(const QList<FileAssociation> &associations, bool colour)
@@ -124,7 +112,7 @@ QString changeRecordText(const AssociationChangeRecord &record, bool colour)
     QString out = coloured(title(status), colour ? colourOf(status) : CellColour::none) +
                   QStringLiteral("  ") +
                   sanitizedForTerminal(dotted(record.fileExtension()) + QStringLiteral("  ") +
-                                       changeDescription(record)) +
+                                       record.changeDescription()) +
                   u'\n';
     if (record.verificationMessage())
         out += QStringLiteral("  ") + sanitizedForTerminal(*record.verificationMessage()) + u'\n';
@@ -143,7 +131,7 @@ QString historyTable(const QList<AssociationChangeRecord> &records, bool colour)
         rows.append({{localTime(record)},
                      {dotted(record.fileExtension())},
                      {title(record.verificationStatus()), colourOf(record.verificationStatus())},
-                     {changeDescription(record)},
+                     {record.changeDescription()},
                      {record.id(), CellColour::dim},
                      {record.verificationMessage().value_or(QString())}});
     }

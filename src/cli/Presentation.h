@@ -19,12 +19,8 @@ QString planTable(const BulkAssociationChangePlan &plan, bool colour);
 
 // "Name (id)".
 QString appLabel(const AssociatedApp &app);
-// Previous application's name or "없음", " -> ", the replacement's name.
-QString changeDescription(const AssociationChangeRecord &record);
 // The text the user sees for an outcome: the record's message, else its status title.
 QString outcomeText(const AssociationChangeRecord &record);
-// The single-change confirmation sentence of the window.
-QString changeConfirmationText(const FileAssociation &association, const AssociatedApp &app);
 
 // Machine output. A plan row is the association's own JSON form with its status and note.
 QJsonObject planJson(const BulkAssociationChangePlan &plan);

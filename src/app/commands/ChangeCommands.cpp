@@ -102,12 +102,6 @@ void ChangeCommands::pickBulkApplication()
         state_.setPendingBulkPlan(state_.makeBulkPlan(*app, true));
 }
 
-QString ChangeCommands::confirmationMessage(const PendingAssociationChange &change)
-{
-    return u'.' + change.association().fileExtension() + QStringLiteral("의 기본 앱을 ") +
-           change.replacementApp().name() + QStringLiteral("(으)로 변경합니다.");
-}
-
 // --- confirmation of a single change ----------------------------------------------------
 
 void ChangeCommands::updateConfirmationAlert()
@@ -129,7 +123,7 @@ QDialog *ChangeCommands::makeConfirmationAlert()
         return nullptr;
     shownChange_ = change;
     QMessageBox *alert =
-        MainWindow::makeAlert(&window_, QStringLiteral("기본 앱 변경"), confirmationMessage(*change));
+        MainWindow::makeAlert(&window_, QStringLiteral("기본 앱 변경"), change->confirmationText());
     alert->setIcon(QMessageBox::Question);
     QPushButton *cancel = alert->addButton(QStringLiteral("취소"), QMessageBox::RejectRole);
     QPushButton *apply = alert->addButton(QStringLiteral("적용"), QMessageBox::AcceptRole);

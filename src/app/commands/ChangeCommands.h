@@ -42,9 +42,6 @@ public:
     // The sheet on screen while a bulk plan is shown, otherwise null.
     BulkPreviewSheet *bulkPreview() const { return bulkPreview_; }
 
-    // ".pdf의 기본 앱을 Viewer(으)로 변경합니다."
-    static QString confirmationMessage(const PendingAssociationChange &change);
-
     // Runs the open panel; the picked application becomes the target of a bulk plan that
     // may include extensions whose candidates lack it.
     void pickBulkApplication();

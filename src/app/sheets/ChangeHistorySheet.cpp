@@ -80,12 +80,6 @@ QList<QPushButton *> ChangeHistorySheet::undoButtons() const
     return rows_->findChildren<QPushButton *>(QStringLiteral("undoButton"));
 }
 
-QString ChangeHistorySheet::changeDescription(const AssociationChangeRecord &record)
-{
-    const QString previous = record.previousApp() ? record.previousApp()->name() : QStringLiteral("없음");
-    return previous + QStringLiteral(" -> ") + record.replacementApp().name();
-}
-
 QString ChangeHistorySheet::formattedTime(const AssociationChangeRecord &record)
 {
     const QDateTime local = record.changedAt().toDateTime().toLocalTime();
@@ -143,7 +137,7 @@ QWidget *ChangeHistorySheet::makeRow(const AssociationChangeRecord &record)
     titleLine->addStretch(1);
     texts->addLayout(titleLine);
 
-    auto *description = new ElidedLabel(changeDescription(record), 1, row);
+    auto *description = new ElidedLabel(record.changeDescription(), 1, row);
     applyTextStyle(description, FontRole::caption, ColorRole::secondary);
     texts->addWidget(description);
     if (record.verificationMessage()) {

@@ -29,8 +29,6 @@ public:
     // The undo buttons of the rows, in row order.
     QList<QPushButton *> undoButtons() const;
 
-    // "이전 -> 다음", with "없음" when nothing opened the extension before.
-    static QString changeDescription(const AssociationChangeRecord &record);
     // Abbreviated date and short time in the user's locale and time zone.
     static QString formattedTime(const AssociationChangeRecord &record);
 

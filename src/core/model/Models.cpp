@@ -60,6 +60,12 @@ QString PendingAssociationChange::id() const
     return association_.fileExtension() + u'|' + replacementApp_.id();
 }
 
+QString PendingAssociationChange::confirmationText() const
+{
+    return u'.' + association_.fileExtension() + QStringLiteral("의 기본 앱을 ") + replacementApp_.name() +
+           QStringLiteral("(으)로 변경합니다.");
+}
+
 QList<AssociatedApp> uniquedByAppIdentity(const QList<AssociatedApp> &apps)
 {
     QList<AssociatedApp> result;
@@ -153,6 +159,12 @@ AssociationChangeRecord AssociationChangeRecord::updating(AssociationVerificatio
     copy.verificationStatus_ = verificationStatus;
     copy.verificationMessage_ = std::move(verificationMessage);
     return copy;
+}
+
+QString AssociationChangeRecord::changeDescription() const
+{
+    return (previousApp_ ? previousApp_->name() : QStringLiteral("없음")) + QStringLiteral(" -> ") +
+           replacementApp_.name();
 }
 
 RecentAssociationChange::RecentAssociationChange(QString fileExtension, QString contentTypeIdentifier,

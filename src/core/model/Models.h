@@ -116,6 +116,8 @@ public:
     const AssociatedApp &replacementApp() const { return replacementApp_; }
 
     QString id() const;
+    // ".pdf의 기본 앱을 Viewer(으)로 변경합니다.", the sentence the user confirms.
+    QString confirmationText() const;
 
     bool operator==(const PendingAssociationChange &) const = default;
 
@@ -165,6 +167,8 @@ public:
     Timestamp changedAt() const { return changedAt_; }
     AssociationVerificationStatus verificationStatus() const { return verificationStatus_; }
     const std::optional<QString> &verificationMessage() const { return verificationMessage_; }
+    // "이전 -> 다음", with "없음" when nothing opened the extension before.
+    QString changeDescription() const;
     // There is an app to go back to, and the change has not been undone already.
     bool canBeUndone() const
     {
